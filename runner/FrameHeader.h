@@ -4,9 +4,8 @@
 
 #include <cstddef>
 
-// Head of one frame buffer in the segment shared with the host. The pixels
-// follow the header directly: rows top to bottom, stride width * 4 bytes,
-// ARGB32 (bytes B, G, R, A). All integers little-endian.
+// The header in front of each frame buffer of the shared segment, read by the
+// host as raw little-endian bytes; the pixels follow at byte 28.
 #pragma pack(push, 1)
 struct FrameHeader
 {
@@ -21,7 +20,11 @@ struct FrameHeader
     qint32 dirtyWidth;
     qint32 dirtyHeight;
 
-    uchar* pixels() { return reinterpret_cast<uchar*>(this) + sizeof(FrameHeader); }
+    uchar* pixels() { return reinterpret_cast<uchar*>(this) + 28; }
+
+    // The room behind one header: 7680 x 4320 pixels of 4 bytes.
+    static constexpr int MaxWidth = 7680;
+    static constexpr int MaxHeight = 4320;
 };
 #pragma pack(pop)
 
@@ -35,4 +38,4 @@ static_assert(offsetof(FrameHeader, dirtyX) == 12, "dirtyX at 12");
 static_assert(offsetof(FrameHeader, dirtyY) == 16, "dirtyY at 16");
 static_assert(offsetof(FrameHeader, dirtyWidth) == 20, "dirtyWidth at 20");
 static_assert(offsetof(FrameHeader, dirtyHeight) == 24, "dirtyHeight at 24");
-static_assert(sizeof(FrameHeader) == 28, "pixels at 28");
+static_assert(sizeof(FrameHeader) == 28, "header is 28 bytes");
