@@ -1,6 +1,6 @@
 #include "ExLineEdit.h"
 
-#include "YToolButton.h"
+#include "YToolButtonPainters.h"
 
 #include <QCompleter>
 #include <QEvent>

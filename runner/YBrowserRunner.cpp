@@ -8,7 +8,7 @@
 #include "TabWidget.h"
 #include "UrlLineEdit.h"
 #include "WebView.h"
-#include "YToolButton.h"
+#include "YToolButtonPainters.h"
 
 #include <QApplication>
 #include <QCompleter>
@@ -31,7 +31,7 @@ const QSize largestWindow(7680, 4320);
 } // namespace
 
 YBrowserRunner::YBrowserRunner(const BrowserParams& params, QWidget* parent)
-    : QWidget(parent)
+    : HostedRunner(parent)
     , ui(new Ui::YBrowserRunnerClass)
     , frameMemory(params.sharedMemoryKey)
 {
@@ -315,5 +315,5 @@ bool YBrowserRunner::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == this && event->type() == QEvent::WindowStateChange)
         ui->max->setChecked(isMaximized());
-    return QWidget::eventFilter(watched, event);
+    return HostedRunner::eventFilter(watched, event);
 }

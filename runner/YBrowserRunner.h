@@ -2,6 +2,7 @@
 
 #include "BrowserParams.h"
 #include "FrameMemory.h"
+#include "HostedRunner.h"
 
 #include <QIcon>
 #include <QImage>
@@ -21,7 +22,7 @@ class WebView;
 // The one window of the process. Parked off screen it renders the current
 // page into the frame memory for the host; moved onto the screen it is the
 // setting window, a small browser the user edits the source with.
-class YBrowserRunner : public QWidget
+class YBrowserRunner : public HostedRunner
 {
     Q_OBJECT
 
@@ -29,21 +30,19 @@ public:
     explicit YBrowserRunner(const BrowserParams& params, QWidget* parent = nullptr);
     ~YBrowserRunner() override;
 
-    void updateParams(const BrowserParams& p);
-    BrowserParams params() const;
-    void setUrl(const QUrl& url);
-    QUrl url() const;
-    QString title() const;
-    QSize pageSize() const;
-    void showSetting(bool on);
-    bool isMute() const;
-    void setMute(bool muted);
-    void wholeImage();
+    void updateParams(const BrowserParams& p) override;
+    BrowserParams params() const override;
+    void setUrl(const QUrl& url) override;
+    QUrl url() const override;
+    QString title() const override;
+    QSize pageSize() const override;
+    void showSetting(bool on) override;
+    bool isMute() const override;
+    void setMute(bool muted) override;
+    void wholeImage() override;
 
 signals:
-    void loadFinished(bool ok, const QImage& image);
     void iconChanged(const QIcon& icon);
-    void settingDone();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
