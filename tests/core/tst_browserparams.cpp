@@ -2,8 +2,6 @@
 
 #include "BrowserParams.h"
 
-Q_DECLARE_METATYPE(BrowserParams)
-
 namespace {
 QByteArray streamed(const BrowserParams& params)
 {

@@ -31,6 +31,8 @@ void StaticHttpServer::onNewConnection()
             const QByteArray request = socket->property("request").toByteArray() + socket->readAll();
             socket->setProperty("request", request);
             if (request.contains("\r\n\r\n") || request.contains("\n\n")) {
+                received << request;
+                emit requestReceived(request);
                 socket->write(response(request));
                 socket->disconnectFromHost();
             }

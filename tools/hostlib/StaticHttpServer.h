@@ -15,9 +15,16 @@ public:
     bool start(quint16 port = 0);
     QString urlFor(const QString& path) const;
 
+    // Every request's head as received, for tests that check what a page sent.
+    QList<QByteArray> requests() const { return received; }
+
+signals:
+    void requestReceived(const QByteArray& head);
+
 private:
     void onNewConnection();
     QByteArray response(const QByteArray& request) const;
 
     QDir root;
+    QList<QByteArray> received;
 };
