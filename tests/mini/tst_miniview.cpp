@@ -7,6 +7,7 @@
 #include "YConfiger.h"
 
 #include <QBuffer>
+#include <QScreen>
 #include <QLibrary>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -39,6 +40,8 @@ private slots:
     void actionState();
     void engineSwitchKeepsTheUrl_data();
     void engineSwitchKeepsTheUrl();
+    void showsTheEngineWindowInTheTab_data();
+    void showsTheEngineWindowInTheTab();
 
 private:
     WebView* openTab(int mode);
@@ -443,6 +446,30 @@ void tst_MiniView::engineSwitchKeepsTheUrl()
     QCOMPARE(tabs->currentView()->engineType(), to);
     QTRY_COMPARE(tabs->currentUrl(), server.url("/a"));
     QTRY_COMPARE(tabs->tabText(0), "A page" + QString(to == WebView::MiniEngine ? "Mini" : "VIP_Mini"));
+}
+
+void tst_MiniView::showsTheEngineWindowInTheTab_data()
+{
+    titleUrlAndIconReachTheTab_data();
+}
+
+void tst_MiniView::showsTheEngineWindowInTheTab()
+{
+    QFETCH(int, mode);
+    QFETCH(QString, suffix);
+
+    WebView* view = openTab(mode);
+    tabs->resize(400, 300);
+    tabs->show();
+    QVERIFY(QTest::qWaitForWindowExposed(tabs.get()));
+    view->setUrl(localPage());
+    QTRY_COMPARE(tabs->tabText(0), "Start" + suffix);
+    QTest::qWait(200);
+
+    const QPoint origin = view->widget()->mapToGlobal(QPoint(0, 0));
+    const QImage screen = QGuiApplication::primaryScreen()->grabWindow(0).toImage();
+    QCOMPARE(QColor(screen.pixel(origin + QPoint(25, 15))), QColor(Qt::red));
+    QCOMPARE(QColor(screen.pixel(origin + QPoint(100, 15))), QColor(Qt::white));
 }
 
 QTEST_MAIN(tst_MiniView)
