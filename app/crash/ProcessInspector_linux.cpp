@@ -147,13 +147,13 @@ bool ProcessInspector::attachOtherThreads()
     const int fd = open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
         return false;
-    bool allowed = true;
+    bool refused = false;
     alignas(8) char entries[4096];
     for (;;) {
         const long got = syscall(SYS_getdents64, fd, entries, sizeof entries);
         if (got <= 0)
             break;
-        for (long offset = 0; offset < got && allowed;) {
+        for (long offset = 0; offset < got;) {
             const auto* entry = reinterpret_cast<const dirent64*>(entries + offset);
             offset += entry->d_reclen;
             if (!isNumber(entry->d_name) || snapshot.threadCount >= kMaxThreads)
@@ -162,15 +162,15 @@ bool ProcessInspector::attachOtherThreads()
             parseDecimal(entry->d_name, &tid);
             if (pid_t(tid) == snapshot.exception.tid)
                 continue;
-            ThreadRecord& thread = snapshot.threads[snapshot.threadCount];
-            if (attachThread(pid_t(tid), thread))
+            // A thread that is just ending refuses too; the others still count.
+            if (attachThread(pid_t(tid), snapshot.threads[snapshot.threadCount]))
                 ++snapshot.threadCount;
-            else if (errno == EPERM)
-                allowed = false;
+            else
+                refused = true;
         }
     }
     close(fd);
-    return allowed;
+    return !refused;
 }
 
 bool ProcessInspector::attachThread(pid_t tid, ThreadRecord& thread)
