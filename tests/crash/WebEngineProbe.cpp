@@ -1,5 +1,5 @@
 // Loads one page in Qt WebEngine with the crash handler installed, then
-// crashes on purpose:  WebEngineProbe <dump directory> <url>
+// crashes on purpose:  WebEngineProbe <level> <dump directory> <url>
 // Prints "title: <page title>" and whether the crash handlers survived
 // Chromium's start ("handlers kept" or "handlers replaced").
 #include "CrashHandler.h"
@@ -10,6 +10,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 
 static const int kCrashSignals[] = {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT, SIGTRAP, SIGSYS};
 
@@ -32,9 +33,9 @@ __attribute__((noinline)) static void crashAfterPageLoaded()
 
 int main(int argc, char* argv[])
 {
-    if (argc != 3)
+    if (argc != 4)
         return 2;
-    OpenUnhandledException(false, argv[1], "WebEngineProbe");
+    OpenUnhandledException(std::atoi(argv[1]) == 2, argv[2], "WebEngineProbe");
     struct sigaction installed[7] = {};
     for (int i = 0; i < 7; ++i)
         sigaction(kCrashSignals[i], nullptr, &installed[i]);
@@ -48,7 +49,7 @@ int main(int argc, char* argv[])
         std::fflush(stdout);
         crashAfterPageLoaded();
     });
-    view.load(QUrl(QString::fromLocal8Bit(argv[2])));
+    view.load(QUrl(QString::fromLocal8Bit(argv[3])));
     view.show();
     return QApplication::exec();
 }
