@@ -49,7 +49,7 @@ bool CrashReporter::prepare(const DumpSettings& settings)
         void* memory = mmap(nullptr, sizeof(ReservedMemory), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
         if (memory == MAP_FAILED)
             return false;
-        reserved = static_cast<ReservedMemory*>(memory);
+        reserved = new (memory) ReservedMemory;
     }
     reserved->settings = settings;
     reserved->localTime.prepare(time(nullptr));

@@ -7,6 +7,9 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+// The C library's own entry, for when nothing lies behind our sigaction.
+extern "C" int __sigaction(int, const struct sigaction*, struct sigaction*);
+
 namespace crash {
 
 namespace {
@@ -19,16 +22,6 @@ std::atomic<bool> protection{false};
 
 using SigactionFunction = int (*)(int, const struct sigaction*, struct sigaction*);
 std::atomic<SigactionFunction> nextSigaction{nullptr};
-
-} // namespace
-
-} // namespace crash
-
-extern "C" int __sigaction(int, const struct sigaction*, struct sigaction*);
-
-namespace crash {
-
-namespace {
 
 // The sigaction behind ours: the C library's, or that of a library
 // interposed after us.
