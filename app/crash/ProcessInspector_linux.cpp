@@ -264,7 +264,8 @@ const MappingRecord* ProcessInspector::mappingAt(uint64_t address) const
     return nullptr;
 }
 
-// A thread that overflowed its stack has its stack pointer just below it.
+// A thread that overflowed its stack has its stack pointer just below it,
+// in a gap or in the guard pages.
 const MappingRecord* ProcessInspector::stackAbove(uint64_t address) const
 {
     for (int i = 0; i < snapshot.mappingCount; ++i) {
@@ -280,7 +281,7 @@ void ProcessInspector::findStack(ThreadRecord& thread)
     const uint64_t sp = thread.regs.rsp;
     thread.stackStart = thread.stackEnd = sp;
     const MappingRecord* mapping = mappingAt(sp);
-    if (!mapping)
+    if (!mapping || !(mapping->flags & MapRead))
         mapping = stackAbove(sp);
     if (!mapping || !(mapping->flags & MapRead))
         return;
