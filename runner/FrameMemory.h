@@ -16,8 +16,8 @@ class QImage;
 class FrameMemory
 {
 public:
-    static constexpr int MaxWidth = 7680;
-    static constexpr int MaxHeight = 4320;
+    static constexpr int MaxWidth = FrameHeader::MaxWidth;
+    static constexpr int MaxHeight = FrameHeader::MaxHeight;
     static constexpr qint64 PixelBytes = qint64(MaxWidth) * MaxHeight * 4;
     static constexpr qint64 BufferBytes = qint64(sizeof(FrameHeader)) + PixelBytes;
     static constexpr qint64 SegmentBytes = 2 * BufferBytes;
