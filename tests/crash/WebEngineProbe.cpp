@@ -1,7 +1,8 @@
 // Loads one page in Qt WebEngine with the crash handler installed, then
 // crashes on purpose:  WebEngineProbe <level> <dump directory> <url>
 // Prints "title: <page title>" and whether the crash handlers survived
-// Chromium's start ("handlers kept" or "handlers replaced").
+// Chromium's start ("handlers kept" or "handlers replaced"), then
+// "crashing at <monotonic ns>".
 #include "CrashHandler.h"
 
 #include <QApplication>
@@ -11,6 +12,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 
 static const int kCrashSignals[] = {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT, SIGTRAP, SIGSYS};
 
@@ -44,8 +46,11 @@ int main(int argc, char* argv[])
     QWebEngineView view;
     view.resize(400, 300);
     QObject::connect(&view, &QWebEngineView::loadFinished, [&](bool ok) {
-        std::printf("loaded: %s\ntitle: %s\n%s\n", ok ? "true" : "false", qPrintable(view.title()),
-                    sameHandlers(installed) ? "handlers kept" : "handlers replaced");
+        timespec now;
+        clock_gettime(CLOCK_MONOTONIC, &now);
+        std::printf("loaded: %s\ntitle: %s\n%s\ncrashing at %lld\n", ok ? "true" : "false", qPrintable(view.title()),
+                    sameHandlers(installed) ? "handlers kept" : "handlers replaced",
+                    static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec);
         std::fflush(stdout);
         crashAfterPageLoaded();
     });
