@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDataStream>
+#include <QMetaType>
 #include <QRect>
 #include <QSize>
 #include <QString>
@@ -32,3 +33,5 @@ struct BrowserParams
 // Stream order differs from the declaration order: pageSize travels last.
 QDataStream& operator<<(QDataStream& stream, const BrowserParams& params);
 QDataStream& operator>>(QDataStream& stream, BrowserParams& params);
+
+Q_DECLARE_METATYPE(BrowserParams)

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   qtbase5-dev qtwebengine5-dev qttools5-dev qttools5-dev-tools qttranslations5-l10n
-  xvfb xauth x11-utils
+  xvfb xauth x11-utils xdotool
   fonts-wqy-microhei
   lldb clang libclang-rt-14-dev
   imagemagick ffmpeg

@@ -1,0 +1,72 @@
+#pragma once
+
+#include "FrameReader.h"
+#include "RunnerHost.h"
+#include "StaticHttpServer.h"
+
+#include <QtTest>
+
+// One real runner process driven by the real host library, with its own
+// data directory (logs, profile, dumps) and pages served on 127.0.0.1.
+struct RunnerFixture
+{
+    RunnerFixture()
+        : http(pages.path())
+    {
+        QVERIFY(http.start());
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_DATA_HOME", home.path());
+        env.insert("YCONFIG_FILE", home.filePath("YConfig.ini"));
+        host.setEnvironment(env);
+        host.setHeartbeatInterval(2000);
+    }
+
+    void writePage(const QString& name, const QByteArray& html)
+    {
+        QFile file(pages.filePath(name));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(html);
+    }
+
+    static QByteArray solidPage(const QString& title, const QString& colour)
+    {
+        return QStringLiteral("<html><head><title>%1</title></head><body style=\"margin:0;background:%2\"></body></html>")
+            .arg(title, colour)
+            .toUtf8();
+    }
+
+    BrowserParams params(const QStringList& urls, const QSize& size = QSize(640, 360))
+    {
+        BrowserParams p;
+        p.urls = urls;
+        p.currentUrl = urls.value(0);
+        p.pageSize = size;
+        p.sharedMemoryKey = key;
+        return p;
+    }
+
+    bool start(const BrowserParams& p)
+    {
+        return host.start(p) && host.waitForConnectDone(30000);
+    }
+
+    QStringList logLines() const
+    {
+        QDir dir(home.path() + "/Corvane M1/Log/Browser");
+        QStringList lines;
+        for (const QString& name : dir.entryList(QDir::Files, QDir::Name)) {
+            QFile file(dir.filePath(name));
+            file.open(QIODevice::ReadOnly);
+            for (const QString& line : QString::fromLocal8Bit(file.readAll()).split("\r\n", Qt::SkipEmptyParts))
+                lines << line.mid(22);
+        }
+        return lines;
+    }
+
+    QTemporaryDir home;
+    QTemporaryDir pages;
+    StaticHttpServer http;
+    QString key = QStringLiteral("ybr-e2e-") + QString::number(QCoreApplication::applicationPid()) + "-"
+        + QString::number(QRandomGenerator::global()->bounded(1000000));
+    RunnerHost host;
+};

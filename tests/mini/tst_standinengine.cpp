@@ -1,0 +1,368 @@
+#include "MiniEngineBinder.h"
+#include "PageServer.h"
+#include "SurfaceCapture.h"
+
+#include <QBuffer>
+#include <QGuiApplication>
+#include <QImage>
+#include <QLibrary>
+#include <QTemporaryDir>
+#include <QtTest>
+
+class tst_StandinEngine : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void reportsALoadInOrder_data();
+    void reportsALoadInOrder();
+    void loadResults_data();
+    void loadResults();
+    void keepsHistory();
+    void keepsVolumeAndMuteFlag();
+    void paintsWholePageAndResizes();
+    void deliversFavicon_data();
+    void deliversFavicon();
+    void asksBeforeOpeningNewWindows();
+
+private:
+    MiniWebView createMini(int width = 200, int height = 100);
+    MiniWebView createVip(int width = 200, int height = 100);
+    bool waitForFinish(int count = 1);
+
+    MiniEngineApi mini {};
+    VipMiniEngineApi vip {};
+    void (*requestNewWindow)(MiniWebView, int, const char*) = nullptr;
+    QTemporaryDir dir;
+    PageServer server;
+    QStringList events;
+    bool newViewAnswer = false;
+    QByteArray favicon;
+    bool faviconNull = false;
+};
+
+namespace {
+
+tst_StandinEngine* self = nullptr;
+QStringList* eventsOf(void* context)
+{
+    return static_cast<QStringList*>(context);
+}
+
+QString textOf(const MiniEngineApi& api, MiniString text)
+{
+    return QString::fromUtf8(api.ymini_string_text(text));
+}
+
+const MiniEngineApi* boundMini = nullptr;
+
+QString paintEvent(MiniDeviceContext dc, int x, int y, int cx, int cy)
+{
+    const SurfaceCapture capture(dc, x, y, cx, cy);
+    const quint32 first = *reinterpret_cast<const quint32*>(capture.bits());
+    return QStringLiteral("paint %1 %2 %3 %4 %5").arg(x).arg(y).arg(cx).arg(cy).arg(first, 8, 16, QLatin1Char('0'));
+}
+
+QByteArray pngOf(const QColor& color, const QSize& size)
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(color);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+
+void registerMini(const MiniEngineApi& api, MiniWebView view, QStringList* events)
+{
+    api.ymini_on_url_changed(view, [](MiniWebView, void* c, MiniString url) {
+        *eventsOf(c) << "url " + textOf(*boundMini, url);
+    }, events);
+    api.ymini_on_title_changed(view, [](MiniWebView, void* c, MiniString title) {
+        *eventsOf(c) << "title " + textOf(*boundMini, title);
+    }, events);
+    api.ymini_on_navigation(view, [](MiniWebView, void* c, int kind, MiniString url) {
+        *eventsOf(c) << QStringLiteral("navigation %1 %2").arg(kind).arg(textOf(*boundMini, url));
+        return true;
+    }, events);
+    api.ymini_on_loading_finished(view, [](MiniWebView, void* c, MiniString url, int result, MiniString) {
+        *eventsOf(c) << QStringLiteral("finished %1 %2").arg(textOf(*boundMini, url)).arg(result);
+    }, events);
+    api.ymini_on_paint_updated(view, [](MiniWebView, void* c, MiniDeviceContext dc, int x, int y, int cx, int cy) {
+        *eventsOf(c) << paintEvent(dc, x, y, cx, cy);
+    }, events);
+}
+
+void registerVip(const VipMiniEngineApi& api, MiniWebView view, QStringList* events)
+{
+    api.yvip_on_url_changed(view, [](MiniWebView, void* c, const char* url, int) {
+        *eventsOf(c) << "url " + QString::fromUtf8(url);
+    }, events);
+    api.yvip_on_title_changed(view, [](MiniWebView, void* c, const char* title) {
+        *eventsOf(c) << "title " + QString::fromUtf8(title);
+    }, events);
+    api.yvip_on_navigation(view, [](MiniWebView, void* c, int kind, const char* url) {
+        *eventsOf(c) << QStringLiteral("navigation %1 %2").arg(kind).arg(QString::fromUtf8(url));
+        return 1;
+    }, events);
+    api.yvip_on_loading_finished(view, [](MiniWebView, void* c, void*, const char* url, int result, const char*) {
+        *eventsOf(c) << QStringLiteral("finished %1 %2").arg(QString::fromUtf8(url)).arg(result);
+    }, events);
+    api.yvip_on_paint_updated(view, [](MiniWebView, void* c, MiniDeviceContext dc, int x, int y, int cx, int cy) {
+        *eventsOf(c) << paintEvent(dc, x, y, cx, cy);
+    }, events);
+}
+
+} // namespace
+
+void tst_StandinEngine::initTestCase()
+{
+    self = this;
+    QVERIFY(MiniEngineBinder::bindMini(STANDIN_ENGINE, &mini).bound);
+    QVERIFY(MiniEngineBinder::bindVip(STANDIN_ENGINE, &vip).bound);
+    boundMini = &mini;
+    requestNewWindow = reinterpret_cast<decltype(requestNewWindow)>(
+        QLibrary::resolve(STANDIN_ENGINE, "ystandin_request_new_window"));
+    QVERIFY(requestNewWindow);
+    QVERIFY(server.isListening());
+
+    QFile red(dir.filePath("red.png"));
+    QVERIFY(red.open(QIODevice::WriteOnly));
+    red.write(pngOf(Qt::red, QSize(50, 30)));
+    red.close();
+    QFile page(dir.filePath("start.html"));
+    QVERIFY(page.open(QIODevice::WriteOnly));
+    page.write("<html><head><title>Start</title></head><body><img src=\"red.png\" width=50 height=30></body></html>");
+    page.close();
+
+    server.setPage("/a", "<html><head><title>A page</title></head><body>a</body></html>");
+    server.setPage("/b", "<html><head><title>B page</title><link rel=\"icon\" href=\"/icon.png\"></head>"
+                         "<body style=\"background-color: #0000ff\">b</body></html>");
+    server.setPage("/icon.png", pngOf(Qt::green, QSize(16, 16)), "image/png");
+    server.setPage("/blue.png", pngOf(Qt::blue, QSize(20, 10)), "image/png");
+    server.setPage("/img", "<html><body><p><img src=\"/blue.png\"></p></body></html>");
+    server.holdPath("/slow");
+}
+
+// Views of earlier functions may still be busy: let them settle.
+void tst_StandinEngine::init()
+{
+    QTest::qWait(100);
+    events.clear();
+}
+
+MiniWebView tst_StandinEngine::createMini(int width, int height)
+{
+    MiniWebView view = mini.ymini_create_view(1, 0, 0, 0, width, height);
+    registerMini(mini, view, &events);
+    return view;
+}
+
+MiniWebView tst_StandinEngine::createVip(int width, int height)
+{
+    MiniWebView view = vip.yvip_create_view(0, 0, 0, 0, width, height);
+    registerVip(vip, view, &events);
+    return view;
+}
+
+bool tst_StandinEngine::waitForFinish(int count)
+{
+    return QTest::qWaitFor([&] { return events.filter(QRegularExpression("^finished ")).size() >= count; }, 5000);
+}
+
+void tst_StandinEngine::reportsALoadInOrder_data()
+{
+    QTest::addColumn<bool>("second");
+    QTest::newRow("first interface") << false;
+    QTest::newRow("second interface") << true;
+}
+
+void tst_StandinEngine::reportsALoadInOrder()
+{
+    QFETCH(bool, second);
+    events.clear();
+    MiniWebView view = second ? createVip() : createMini();
+    const QString url = QUrl::fromLocalFile(dir.filePath("start.html")).toString();
+    second ? vip.yvip_load_url(view, url.toUtf8()) : mini.ymini_load_url(view, url.toUtf8());
+    QVERIFY(waitForFinish());
+    QCOMPARE(events, QStringList({ "navigation 5 " + url, "paint 0 0 200 100 ffffffff", "url " + url,
+                                   "title Start", "paint 0 0 50 30 ffff0000", "finished " + url + " 0" }));
+    QCOMPARE(QString::fromUtf8(second ? vip.yvip_get_url(view) : mini.ymini_get_url(view)), url);
+    QCOMPARE(QString::fromUtf8(second ? vip.yvip_get_title(view) : mini.ymini_get_title(view)), QString("Start"));
+}
+
+void tst_StandinEngine::loadResults_data()
+{
+    QTest::addColumn<QString>("url");
+    QTest::addColumn<bool>("stop");
+    QTest::addColumn<int>("result");
+
+    QTest::newRow("served") << server.url("/a") << false << 0;
+    QTest::newRow("empty") << QString() << false << 0;
+    QTest::newRow("not found") << server.url("/none") << false << 1;
+    QTest::newRow("no file") << QUrl::fromLocalFile(dir.filePath("none.html")).toString() << false << 1;
+    QTest::newRow("other host") << QStringLiteral("http://192.0.2.1/") << false << 1;
+    QTest::newRow("other scheme") << QStringLiteral("ftp://127.0.0.1/") << false << 1;
+    QTest::newRow("stopped") << server.url("/slow") << true << 2;
+}
+
+void tst_StandinEngine::loadResults()
+{
+    QFETCH(QString, url);
+    QFETCH(bool, stop);
+    QFETCH(int, result);
+
+    MiniWebView view = createMini();
+    events.clear();
+    mini.ymini_load_url(view, url.toUtf8());
+    if (stop) {
+        QVERIFY(QTest::qWaitFor([&] { return server.requests.contains("/slow"); }, 5000));
+        mini.ymini_stop_loading(view);
+    }
+    QVERIFY(waitForFinish());
+    QCOMPARE(events.filter(QRegularExpression("^finished ")), QStringList { QStringLiteral("finished %1 %2").arg(url).arg(result) });
+    QTest::qWait(50);
+    QCOMPARE(events.filter(QRegularExpression("^finished ")).size(), 1);
+}
+
+void tst_StandinEngine::keepsHistory()
+{
+    MiniWebView view = createMini();
+    QCOMPARE(mini.ymini_can_go_back(view), 0);
+    mini.ymini_load_url(view, server.url("/a").toUtf8());
+    QVERIFY(waitForFinish());
+    mini.ymini_load_url(view, server.url("/b").toUtf8());
+    events.clear();
+    QVERIFY(waitForFinish());
+    QCOMPARE(mini.ymini_can_go_back(view), 1);
+    QCOMPARE(mini.ymini_can_go_forward(view), 0);
+
+    events.clear();
+    mini.ymini_go_back(view);
+    QVERIFY(waitForFinish());
+    QCOMPARE(events.first(), "navigation 2 " + server.url("/a"));
+    QCOMPARE(QByteArray(mini.ymini_get_title(view)), QByteArray("A page"));
+    QCOMPARE(mini.ymini_can_go_back(view), 0);
+    QCOMPARE(mini.ymini_can_go_forward(view), 1);
+
+    events.clear();
+    mini.ymini_go_forward(view);
+    QVERIFY(waitForFinish());
+    QCOMPARE(QByteArray(mini.ymini_get_title(view)), QByteArray("B page"));
+
+    events.clear();
+    mini.ymini_reload(view);
+    QVERIFY(waitForFinish());
+    QCOMPARE(events.first(), "navigation 3 " + server.url("/b"));
+    // A new load drops the forward entries.
+    mini.ymini_go_back(view);
+    mini.ymini_load_url(view, server.url("/img").toUtf8());
+    QCOMPARE(mini.ymini_can_go_forward(view), 0);
+    QCOMPARE(mini.ymini_can_go_back(view), 1);
+}
+
+void tst_StandinEngine::keepsVolumeAndMuteFlag()
+{
+    MiniWebView view = createMini();
+    QCOMPARE(mini.ymini_get_media_volume(view), 1.0f);
+    mini.ymini_set_media_volume(view, 0.5f);
+    QCOMPARE(mini.ymini_get_media_volume(view), 0.5f);
+    QCOMPARE(mini.ymini_get_media_volume(nullptr), 0.0f);
+
+    MiniWebView other = createVip();
+    QCOMPARE(vip.yvip_is_audio_muted(other), 0);
+    vip.yvip_set_audio_muted(other, true);
+    QCOMPARE(vip.yvip_is_audio_muted(other), 1);
+    QCOMPARE(mini.ymini_get_media_volume(other), 1.0f);
+    vip.yvip_set_audio_muted(other, false);
+    QCOMPARE(vip.yvip_is_audio_muted(other), 0);
+}
+
+void tst_StandinEngine::paintsWholePageAndResizes()
+{
+    MiniWebView view = createVip(40, 20);
+    vip.yvip_load_url(view, server.url("/b").toUtf8());
+    QVERIFY(waitForFinish());
+
+    QVector<quint32> page(40 * 20 + 1, 0x11111111u);
+    mini.ymini_paint(view, page.data(), 0);
+    // Blue page, dark text at the top left, nothing written past the page.
+    QCOMPARE(page[19 * 40 + 39], 0xff0000ffu);
+    QVERIFY(page.mid(0, 40 * 10).count(0xff0000ffu) < 40 * 10);
+    QCOMPARE(page.last(), 0x11111111u);
+
+    MiniDeviceContext dc = vip.yvip_lock_view_dc(view);
+    QVector<quint32> copy(40 * 20);
+    SurfaceCapture::copyPage(dc, 40, 20, reinterpret_cast<unsigned char*>(copy.data()));
+    vip.yvip_unlock_view_dc(view);
+    QCOMPARE(copy, page.mid(0, 40 * 20));
+
+    events.clear();
+    vip.yvip_resize(view, 60, 20);
+    QCOMPARE(events, QStringList { "paint 0 0 60 20 ff0000ff" });
+    events.clear();
+    vip.yvip_resize(view, 60, 20);
+    vip.yvip_resize(view, 0, -5);
+    QCOMPARE(events, QStringList { "paint 0 0 1 1 ff0000ff" });
+}
+
+void tst_StandinEngine::deliversFavicon_data()
+{
+    QTest::addColumn<QString>("url");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::addColumn<bool>("null");
+
+    QTest::newRow("linked") << server.url("/b") << pngOf(Qt::green, QSize(16, 16)) << false;
+    QTest::newRow("none on server") << server.url("/a") << QByteArray() << true;
+    QTest::newRow("local page") << QUrl::fromLocalFile(dir.filePath("start.html")).toString() << QByteArray() << true;
+}
+
+void tst_StandinEngine::deliversFavicon()
+{
+    QFETCH(QString, url);
+    QFETCH(QByteArray, expected);
+    QFETCH(bool, null);
+
+    MiniWebView view = createMini();
+    mini.ymini_load_url(view, url.toUtf8());
+    QVERIFY(waitForFinish());
+    favicon = "unset";
+    const MiniFrameRecord* frame = mini.ymini_main_frame(view);
+    QCOMPARE(mini.ymini_is_main_frame(view, frame->frame), 1);
+    QCOMPARE(mini.ymini_is_main_frame(view, frame->frame + 1), 0);
+    mini.ymini_request_favicon(view, [](MiniWebView, void* context, const char*, const MiniFaviconBuffer* buffer) {
+        auto* test = static_cast<tst_StandinEngine*>(context);
+        test->faviconNull = !buffer;
+        test->favicon = buffer ? QByteArray(static_cast<const char*>(buffer->data), int(buffer->length)) : QByteArray();
+    }, this);
+    QVERIFY(QTest::qWaitFor([&] { return favicon != "unset"; }, 5000));
+    QCOMPARE(faviconNull, null);
+    QCOMPARE(favicon, expected);
+}
+
+void tst_StandinEngine::asksBeforeOpeningNewWindows()
+{
+    MiniWebView view = createMini();
+    mini.ymini_on_create_view(view, [](MiniWebView, void* context, int kind, MiniString url, const void*) -> MiniWebView {
+        static_cast<tst_StandinEngine*>(context)->events << QStringLiteral("new %1 %2").arg(kind).arg(textOf(*boundMini, url));
+        return nullptr;
+    }, this);
+    mini.ymini_set_new_window_enabled(view, true);
+    events.clear();
+    requestNewWindow(view, 0, server.url("/a").toUtf8());
+    QTest::qWait(50);
+    QCOMPARE(events, QStringList({ "new 0 " + server.url("/a"), "paint 0 0 200 100 ffffffff" }));
+
+    // With new windows off, a page the host leaves unopened loads in place.
+    mini.ymini_set_new_window_enabled(view, false);
+    events.clear();
+    requestNewWindow(view, 1, server.url("/a").toUtf8());
+    QVERIFY(waitForFinish());
+    QCOMPARE(events.mid(0, 2), QStringList({ "new 1 " + server.url("/a"), "navigation 1 " + server.url("/a") }));
+}
+
+QTEST_MAIN(tst_StandinEngine)
+#include "tst_standinengine.moc"

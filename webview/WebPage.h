@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QWebEnginePage>
+
+class QAuthenticator;
+class QWebEngineClientCertificateSelection;
+class QWebEngineRegisterProtocolHandlerRequest;
+
+// The page of every Qt view: asks the user for credentials and protocol
+// handlers, decides every other request itself.
+class WebPage : public QWebEnginePage
+{
+    Q_OBJECT
+
+public:
+    WebPage(QWebEngineProfile* profile, QObject* parent);
+
+protected:
+    bool certificateError(const QWebEngineCertificateError& error) override;
+
+private slots:
+    void handleAuthenticationRequired(const QUrl& requestUrl, QAuthenticator* auth);
+    void handleFeaturePermissionRequested(const QUrl& securityOrigin, QWebEnginePage::Feature feature);
+    void handleProxyAuthenticationRequired(const QUrl& requestUrl, QAuthenticator* auth, const QString& proxyHost);
+
+private:
+    void handleRegisterProtocolHandlerRequested(QWebEngineRegisterProtocolHandlerRequest request);
+    void handleSelectClientCertificate(QWebEngineClientCertificateSelection selection);
+};

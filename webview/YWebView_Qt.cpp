@@ -1,0 +1,200 @@
+#include "YWebView_Qt.h"
+
+#include "HookLists.h"
+#include "TabWidget.h"
+#include "WebPage.h"
+#include "YEngineView.h"
+
+#include <QAction>
+#include <QImage>
+#include <QTimer>
+#include <QWebEngineCookieStore>
+#include <QWebEngineProfile>
+#include <QWebEngineSettings>
+
+namespace {
+
+WebView::Registration registration(WebView::QtEngine, [](TabWidget* tab) -> WebView* {
+    return new YWebView_Qt(tab);
+});
+
+HookRegistration settingsHook(startupHooks(), [] {
+    for (QWebEngineSettings* settings : { QWebEngineSettings::globalSettings(), QWebEngineSettings::defaultSettings() }) {
+        settings->setAttribute(QWebEngineSettings::JavascriptEnabled, true);
+        settings->setAttribute(QWebEngineSettings::PluginsEnabled, true);
+    }
+});
+
+const int frameInterval = 30;
+
+} // namespace
+
+YWebView_Qt::YWebView_Qt(TabWidget* parent)
+    : WebView(parent)
+    , engineView(new YEngineView(this))
+    , updateTimer(new QTimer(this))
+{
+    connect(updateTimer, &QTimer::timeout, this, [this] {
+        if (tabWidget()->isCurrentView(this))
+            emit tabWidget()->totalUpdate();
+    });
+    updateTimer->start(frameInterval);
+
+    engineView->resize(tabWidget()->pageSize());
+    setWidget(engineView);
+    engineView->setCreateWindowHandler([this](QWebEnginePage::WebWindowType type) {
+        return handleCreateWindow(type);
+    });
+
+    auto* page = new WebPage(QWebEngineProfile::defaultProfile(), engineView);
+    engineView->setPage(page);
+    connectAction(QWebEnginePage::Forward, ForwardAction);
+    connectAction(QWebEnginePage::Back, BackAction);
+    connectAction(QWebEnginePage::Reload, ReloadAction);
+    connectAction(QWebEnginePage::Stop, StopAction);
+    page->profile()->cookieStore()->loadAllCookies();
+    connectEngineSignals();
+}
+
+int YWebView_Qt::engineType() const
+{
+    return QtEngine;
+}
+
+QString YWebView_Qt::url() const
+{
+    return engineView->url().toString();
+}
+
+void YWebView_Qt::setUrl(const QString& url)
+{
+    engineView->load(QUrl(url));
+}
+
+QIcon YWebView_Qt::icon() const
+{
+    return engineView->icon();
+}
+
+void YWebView_Qt::forward()
+{
+    engineView->forward();
+}
+
+void YWebView_Qt::back()
+{
+    engineView->back();
+}
+
+void YWebView_Qt::reload()
+{
+    engineView->reload();
+}
+
+void YWebView_Qt::stop()
+{
+    engineView->stop();
+}
+
+void YWebView_Qt::setPageSize(const QSize& size)
+{
+    engineView->resize(size);
+}
+
+bool YWebView_Qt::isActionEnabled(int action) const
+{
+    static const QWebEnginePage::WebAction actions[] = {
+        QWebEnginePage::Forward, QWebEnginePage::Back, QWebEnginePage::Reload, QWebEnginePage::Stop
+    };
+    if (action < ForwardAction || action > StopAction)
+        return false;
+    return engineView->pageAction(actions[action])->isEnabled();
+}
+
+bool YWebView_Qt::isMuted() const
+{
+    return engineView->page()->isAudioMuted();
+}
+
+void YWebView_Qt::setMuted(bool muted)
+{
+    engineView->page()->setAudioMuted(muted);
+}
+
+void YWebView_Qt::renderTo(uchar* pixels)
+{
+    const QSize size = tabWidget()->pageSize();
+    if (!pixels || size.isEmpty())
+        return;
+    QImage image(pixels, size.width(), size.height(), QImage::Format_ARGB32);
+    engineView->render(&image, QPoint(), QRegion(), QWidget::DrawWindowBackground | QWidget::DrawChildren);
+}
+
+QString YWebView_Qt::title() const
+{
+    return engineView->title();
+}
+
+void YWebView_Qt::connectAction(QWebEnginePage::WebAction webAction, int action)
+{
+    QAction* pageAction = engineView->pageAction(webAction);
+    connect(pageAction, &QAction::changed, this, [this, pageAction, action] {
+        tabWidget()->viewActionChanged(this, action, pageAction->isEnabled());
+    });
+}
+
+void YWebView_Qt::connectEngineSignals()
+{
+    TabWidget* tab = tabWidget();
+    connect(engineView, &QWebEngineView::loadStarted, this, [this, tab] { tab->viewIconChanged(this, icon()); });
+    connect(engineView, &QWebEngineView::loadProgress, this, [this, tab](int progress) {
+        tab->viewLoadProgress(this, progress);
+    });
+    connect(engineView, &QWebEngineView::loadFinished, this, [this, tab](bool ok) {
+        tab->viewIconChanged(this, icon());
+        emit tab->loadFinished(ok);
+    });
+    connect(engineView, &QWebEngineView::iconChanged, this, [this, tab] { tab->viewIconChanged(this, icon()); });
+    connect(engineView, &QWebEngineView::urlChanged, this, [this, tab](const QUrl& url) {
+        tab->viewUrlChanged(this, url.toString());
+    });
+    connect(engineView, &QWebEngineView::titleChanged, this, [this, tab](const QString& title) {
+        tab->viewTitleChanged(this, title);
+    });
+    connect(engineView, &QWebEngineView::renderProcessTerminated, this, &YWebView_Qt::handleRenderProcessTerminated);
+}
+
+QWebEngineView* YWebView_Qt::handleCreateWindow(QWebEnginePage::WebWindowType type)
+{
+    if (type < QWebEnginePage::WebBrowserWindow || type > QWebEnginePage::WebBrowserBackgroundTab)
+        return nullptr;
+    if (auto* view = qobject_cast<YWebView_Qt*>(tabWidget()->newTabLike(this)))
+        return view->engine();
+    return nullptr;
+}
+
+QString YWebView_Qt::terminationTitle(QWebEnginePage::RenderProcessTerminationStatus status)
+{
+    switch (status) {
+    case QWebEnginePage::NormalTerminationStatus:
+        return tr("渲染过程正常退出");
+    case QWebEnginePage::AbnormalTerminationStatus:
+        return tr("渲染过程异常退出");
+    case QWebEnginePage::CrashedTerminationStatus:
+        return tr("渲染过程崩溃了");
+    case QWebEnginePage::KilledTerminationStatus:
+        return tr("渲染过程被杀死");
+    }
+    return QString();
+}
+
+QString YWebView_Qt::terminationText(int exitCode)
+{
+    return tr("使用代码退出渲染过程：%1\n你想重新加载页面吗？").arg(exitCode);
+}
+
+void YWebView_Qt::handleRenderProcessTerminated(QWebEnginePage::RenderProcessTerminationStatus status, int exitCode)
+{
+    Q_UNUSED(status);
+    Q_UNUSED(exitCode);
+}

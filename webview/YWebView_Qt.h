@@ -1,0 +1,49 @@
+#pragma once
+
+#include "WebView.h"
+
+#include <QWebEnginePage>
+
+class QTimer;
+class QWebEngineView;
+class YEngineView;
+
+// The Qt WebEngine view (engine mode 1): a YEngineView at the tab widget's
+// page size inside the scroll area, asking for a whole frame every 30 ms
+// while it is the current tab.
+class YWebView_Qt : public WebView
+{
+    Q_OBJECT
+
+public:
+    explicit YWebView_Qt(TabWidget* parent);
+
+    int engineType() const override;
+    QString url() const override;
+    void setUrl(const QString& url) override;
+    QIcon icon() const override;
+    void forward() override;
+    void back() override;
+    void reload() override;
+    void stop() override;
+    void setPageSize(const QSize& size) override;
+    bool isActionEnabled(int action) const override;
+    bool isMuted() const override;
+    void setMuted(bool muted) override;
+    void renderTo(uchar* pixels) override;
+    QString title() const override;
+
+    YEngineView* engine() const { return engineView; }
+
+    static QString terminationTitle(QWebEnginePage::RenderProcessTerminationStatus status);
+    static QString terminationText(int exitCode);
+
+private:
+    void connectAction(QWebEnginePage::WebAction webAction, int action);
+    void connectEngineSignals();
+    QWebEngineView* handleCreateWindow(QWebEnginePage::WebWindowType type);
+    void handleRenderProcessTerminated(QWebEnginePage::RenderProcessTerminationStatus status, int exitCode);
+
+    YEngineView* engineView;
+    QTimer* updateTimer;
+};
