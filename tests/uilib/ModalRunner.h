@@ -14,14 +14,14 @@ inline int runModal(const std::function<int()> &exec, const std::function<void(Q
 {
     QTimer::singleShot(0, [interact] {
         QDialog *box = nullptr;
-        QTest::qWaitFor([&box] {
+        const bool shown = QTest::qWaitFor([&box] {
             box = qobject_cast<QDialog *>(QApplication::activeModalWidget());
             return box != nullptr;
         });
-        if (!box || !QTest::qWaitForWindowExposed(box))
-            return;
+        QVERIFY(shown);
+        QVERIFY(QTest::qWaitForWindowExposed(box));
         box->activateWindow();
-        QTest::qWaitForWindowActive(box);
+        QVERIFY(QTest::qWaitForWindowActive(box));
         interact(box);
     });
     QTimer watchdog;
