@@ -161,6 +161,7 @@ int YFrameDialog::exec(QWidget *parent, bool noShadow)
     box->removeEventFilter(this);
     layout->removeWidget(this);
     setParent(previousParent, Qt::Widget);
+    hide();
     delete box;
     return result;
 }

@@ -58,6 +58,7 @@ private slots:
     void closeButtonResult();
     void clickedButtonResult_data();
     void clickedButtonResult();
+    void execAgainAfterLeavingWrapper();
     void guardianSwallowsClick();
     void buttonRowOrderAndCentring();
     void defaultButton();
@@ -155,6 +156,27 @@ void tst_YFrameDialog::clickedButtonResult()
         QTest::mouseClick(button, Qt::LeftButton);
     });
     QCOMPARE(code, result);
+}
+
+void tst_YFrameDialog::execAgainAfterLeavingWrapper()
+{
+    QWidget owner;
+    owner.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&owner));
+    auto *dialog = new YFrameDialog(&owner);
+    dialog->addButtons(YFrameDialog::Ok | YFrameDialog::Cancel);
+    dialog->setCentralWidget(content(), true);
+    const QList<QPair<const char *, int>> runs = {{"确认", YFrameDialog::Ok}, {"取消", YFrameDialog::Cancel}};
+    for (const auto &[caption, result] : runs) {
+        const int code = runModal([&] { return dialog->exec(); }, [&](QDialog *box) {
+            QCOMPARE(box->parentWidget(), &owner);
+            QTest::mouseClick(buttonWithText(box, QString::fromUtf8(caption)), Qt::LeftButton);
+        });
+        QCOMPARE(code, result);
+        QCOMPARE(dialog->parentWidget(), &owner);
+        QVERIFY(!dialog->isVisible());
+        QVERIFY(owner.findChildren<QDialog *>().isEmpty());
+    }
 }
 
 void tst_YFrameDialog::guardianSwallowsClick()
