@@ -60,6 +60,7 @@ private slots:
     void clickedButtonResult();
     void execAgainAfterLeavingWrapper();
     void guardianSwallowsClick();
+    void shownWithoutWrapper();
     void buttonRowOrderAndCentring();
     void defaultButton();
     void buttonMask();
@@ -197,6 +198,25 @@ void tst_YFrameDialog::guardianSwallowsClick()
     });
     QCOMPARE(code, int(YFrameDialog::Cancel));
     QCOMPARE(guarded, (QList<int>{YFrameDialog::Ok, YFrameDialog::Cancel}));
+}
+
+void tst_YFrameDialog::shownWithoutWrapper()
+{
+    YFrameDialog dialog;
+    dialog.addButtons(YFrameDialog::Ok | YFrameDialog::Cancel);
+    dialog.setCentralWidget(content(), true);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    QVERIFY(dialog.windowFlags() & Qt::FramelessWindowHint);
+    QVERIFY(dialog.isWindow());
+    QVERIFY(dialog.button(YFrameDialog::Ok)->isVisible());
+
+    dialog.done(YFrameDialog::Ok);
+    dialog.accept();
+    dialog.reject();
+    QVERIFY(dialog.isVisible());
+    QTest::mouseClick(dialog.button(YFrameDialog::Ok), Qt::LeftButton);
+    QTRY_VERIFY(!dialog.isVisible());
 }
 
 void tst_YFrameDialog::buttonRowOrderAndCentring()
