@@ -160,7 +160,7 @@ bool CrashReporter::inspectAndWrite(const CrashContext& crash)
     };
     auto* writer = new (reserved->writer) MinidumpWriter(crash.fd, snapshot, *inspector);
     const bool written = writer->write(files, int(sizeof files / sizeof files[0]));
-    inspector->detachThreads();
+    inspector->release();
     return written;
 }
 

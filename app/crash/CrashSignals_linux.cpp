@@ -145,7 +145,8 @@ extern "C" sighandler_t signal(int signo, sighandler_t handler)
 
 // A pure virtual call ends in a dump like any other crash once the handler
 // is in place, instead of the runtime's message and abort.
-extern "C" void __cxa_pure_virtual()
+// Kept in one piece so that a debugger unwinds through it.
+extern "C" __attribute__((optimize("no-reorder-blocks-and-partition"))) void __cxa_pure_virtual()
 {
     if (crash::CrashSignals::installed())
         __builtin_trap();

@@ -22,6 +22,7 @@ namespace {
 
 constexpr uint64_t kRedZone = 128;
 constexpr uint64_t kStackLimit = 256 * 1024;
+constexpr uint64_t kOverflowReach = 64 * 1024;
 constexpr uint64_t kCodeAround = 256;
 constexpr uint64_t kDataAround = 1024;
 constexpr uint64_t kFullMemoryBudget = 3500ull * 1024 * 1024;
@@ -99,7 +100,6 @@ void regsFromContext(user_regs_struct& r, const ucontext_t& context)
 ProcessInspector::ProcessInspector(CrashSnapshot& snapshot, pid_t pid)
     : snapshot(snapshot)
     , pid(pid)
-    , readerPid(pid)
 {
     snapshot.pid = pid;
     snapshot.threadCount = 0;
@@ -189,11 +189,16 @@ bool ProcessInspector::attachThread(pid_t tid, ThreadRecord& thread)
     return true;
 }
 
-void ProcessInspector::detachThreads()
+void ProcessInspector::release()
 {
     for (int i = 0; i < attachedCount; ++i)
         ptrace(PTRACE_DETACH, attached[i], nullptr, nullptr);
     attachedCount = 0;
+    for (int& fd : ownPipe) {
+        if (fd >= 0)
+            close(fd);
+        fd = -1;
+    }
 }
 
 void ProcessInspector::readMappings()
@@ -259,11 +264,24 @@ const MappingRecord* ProcessInspector::mappingAt(uint64_t address) const
     return nullptr;
 }
 
+// A thread that overflowed its stack has its stack pointer just below it.
+const MappingRecord* ProcessInspector::stackAbove(uint64_t address) const
+{
+    for (int i = 0; i < snapshot.mappingCount; ++i) {
+        const MappingRecord& mapping = snapshot.mappings[i];
+        if (mapping.start > address)
+            return mapping.start - address <= kOverflowReach ? &mapping : nullptr;
+    }
+    return nullptr;
+}
+
 void ProcessInspector::findStack(ThreadRecord& thread)
 {
     const uint64_t sp = thread.regs.rsp;
     thread.stackStart = thread.stackEnd = sp;
     const MappingRecord* mapping = mappingAt(sp);
+    if (!mapping)
+        mapping = stackAbove(sp);
     if (!mapping || !(mapping->flags & MapRead))
         return;
     thread.stackStart = sp - kRedZone >= mapping->start && sp >= kRedZone ? sp - kRedZone : mapping->start;
@@ -441,26 +459,59 @@ size_t ProcessInspector::read(uint64_t address, void* buffer, size_t length)
     size_t done = 0;
     size_t good = 0;
     while (done < length) {
-        const iovec local{bytes + done, length - done};
-        const iovec remote{reinterpret_cast<void*>(address + done), length - done};
-        const ssize_t got = process_vm_readv(readerPid, &local, 1, &remote, 1, 0);
-        if (got < 0 && (errno == EPERM || errno == ESRCH) && readerPid != getpid()) {
-            // Not allowed into the crashed process: our own copy of its
-            // memory, taken when the helper started, is the next best thing.
-            readerPid = getpid();
-            continue;
-        }
+        const uint64_t pageEnd = ((address + done) | (kPageSize - 1)) + 1;
+        const size_t piece = pageEnd - (address + done) < length - done ? size_t(pageEnd - (address + done)) : length - done;
+        const ssize_t got = readPiece(address + done, bytes + done, length - done);
         if (got > 0) {
             done += size_t(got);
             good += size_t(got);
             continue;
         }
-        const uint64_t page = ((address + done) | (kPageSize - 1)) + 1;
-        const size_t skip = page - (address + done) < length - done ? size_t(page - (address + done)) : length - done;
-        std::memset(bytes + done, 0, skip);
-        done += skip;
+        std::memset(bytes + done, 0, piece);
+        done += piece;
     }
     return good;
+}
+
+ssize_t ProcessInspector::readPiece(uint64_t address, uint8_t* buffer, size_t length)
+{
+    const iovec local{buffer, length};
+    const iovec remote{reinterpret_cast<void*>(address), length};
+    if (!readingOwnCopy) {
+        const ssize_t got = process_vm_readv(pid, &local, 1, &remote, 1, 0);
+        if (got >= 0 || (errno != EPERM && errno != ESRCH && errno != ENOSYS))
+            return got;
+        // Not allowed into the crashed process: our own copy of its memory,
+        // taken when the helper started, is the next best thing.
+        readingOwnCopy = true;
+    }
+    if (!ownReadsThroughPipe) {
+        const ssize_t got = process_vm_readv(getpid(), &local, 1, &remote, 1, 0);
+        if (got >= 0 || (errno != ENOSYS && errno != EPERM))
+            return got;
+        ownReadsThroughPipe = true;
+    }
+    return readThroughPipe(address, buffer, length);
+}
+
+// Without process_vm_readv: a pipe takes our own memory and answers EFAULT
+// instead of a fault where it is not readable.
+ssize_t ProcessInspector::readThroughPipe(uint64_t address, uint8_t* buffer, size_t length)
+{
+    if (ownPipe[0] < 0 && pipe2(ownPipe, O_CLOEXEC) != 0)
+        return -1;
+    const uint64_t pageEnd = (address | (kPageSize - 1)) + 1;
+    const size_t piece = pageEnd - address < length ? size_t(pageEnd - address) : length;
+    const ssize_t put = write(ownPipe[1], reinterpret_cast<const void*>(address), piece);
+    if (put <= 0)
+        return -1;
+    for (ssize_t taken = 0; taken < put;) {
+        const ssize_t got = ::read(ownPipe[0], buffer + taken, size_t(put - taken));
+        if (got <= 0)
+            return taken > 0 ? taken : -1;
+        taken += got;
+    }
+    return put;
 }
 
 } // namespace crash

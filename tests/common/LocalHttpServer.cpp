@@ -102,7 +102,7 @@ void LocalHttpServer::incomingConnection(qintptr descriptor)
         auto* secure = new QSslSocket(this);
         secure->setLocalCertificate(tlsCertificate);
         secure->setPrivateKey(tlsKey);
-        secure->setPeerVerifyMode(QSslSocket::VerifyNone);
+        secure->setPeerVerifyMode(askForClientCertificate ? QSslSocket::QueryPeer : QSslSocket::VerifyNone);
         socket = secure;
     } else {
         socket = new QTcpSocket(this);

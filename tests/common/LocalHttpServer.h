@@ -48,6 +48,8 @@ public:
 
     bool start();
     bool startTls(const QSslCertificate& certificate, const QSslKey& key);
+    // TLS only: ask every client for a certificate without requiring one.
+    void setAskForClientCertificate(bool ask) { askForClientCertificate = ask; }
     // A fresh self-signed identity for 127.0.0.1, made by the openssl tool in
     // directory; false when the tool is missing or fails.
     static bool makeSelfSigned(const QString& directory, QSslCertificate* certificate, QSslKey* key);
@@ -78,6 +80,7 @@ private:
     Handler fallback;
     QList<Request> received;
     bool tls = false;
+    bool askForClientCertificate = false;
     QSslCertificate tlsCertificate;
     QSslKey tlsKey;
 };
