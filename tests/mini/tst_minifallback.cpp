@@ -3,7 +3,10 @@
 #include "PageServer.h"
 #include "TabWidget.h"
 #include "WebView_Mini.h"
+#include "YBrowserRunner.h"
 #include "YConfiger.h"
+
+#include <QComboBox>
 
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -20,6 +23,7 @@ private slots:
     void miniModesGiveQtViews_data();
     void miniModesGiveQtViews();
     void engineSwitchToMiniKeepsTheUrl();
+    void runnerKeepsItsQtTabOnMini();
 
 private:
     QStringList logLines() const;
@@ -105,6 +109,29 @@ void tst_MiniFallback::engineSwitchToMiniKeepsTheUrl()
     QCOMPARE(tabs.currentView()->engineType(), int(WebView::QtEngine));
     QTRY_COMPARE_WITH_TIMEOUT(tabs.tabText(0), QString("A page"), 20000);
     QCOMPARE(tabs.currentUrl(), server.url("/a"));
+}
+
+void tst_MiniFallback::runnerKeepsItsQtTabOnMini()
+{
+    BrowserParams p;
+    p.urls = QStringList { server.url("/a") };
+    p.currentUrl = p.urls.first();
+    p.pageSize = QSize(200, 100);
+    p.sharedMemoryKey = QStringLiteral("tst_minifallback_%1").arg(QCoreApplication::applicationPid());
+    p.hidden = true;
+    YBrowserRunner runner(p);
+    auto* tabs = runner.findChild<TabWidget*>();
+    QTRY_COMPARE_WITH_TIMEOUT(tabs->tabText(0), QString("A page"), 20000);
+
+    const int before = logLines().size();
+    auto* selector = runner.findChild<QComboBox*>("defaultMode");
+    selector->setCurrentIndex(1);
+    QCOMPARE(logLines().mid(before), QStringList { "No engine for mode, the tab keeps its engine : \"2\"" });
+    QCOMPARE(selector->currentIndex(), 0);
+    QCOMPARE(tabs->count(), 1);
+    QCOMPARE(tabs->currentView()->engineType(), int(WebView::QtEngine));
+    QCOMPARE(runner.url(), QUrl(server.url("/a")));
+    QCOMPARE(runner.title(), QString("A page"));
 }
 
 QTEST_MAIN(tst_MiniFallback)
