@@ -22,7 +22,6 @@ private slots:
     void logsTheMissingLibraryOnce();
     void miniModesGiveQtViews_data();
     void miniModesGiveQtViews();
-    void engineSwitchToMiniKeepsTheUrl();
     void runnerKeepsItsQtTabOnMini();
 
 private:
@@ -89,26 +88,6 @@ void tst_MiniFallback::miniModesGiveQtViews()
     QCOMPARE(view->engineType(), int(WebView::QtEngine));
     QCOMPARE(tabs.count(), 1);
     QCOMPARE(logLines().mid(before), logged);
-}
-
-void tst_MiniFallback::engineSwitchToMiniKeepsTheUrl()
-{
-    TabWidget tabs;
-    tabs.setPageSize(QSize(200, 100));
-    tabs.createTab()->setUrl(server.url("/a"));
-    QTRY_COMPARE_WITH_TIMEOUT(tabs.tabText(0), QString("A page"), 20000);
-
-    // The setting window's engine selector choosing "Mini".
-    tabs.setEngineMode(WebView::VipMiniEngine);
-    const QString url = tabs.currentUrl();
-    tabs.closeCurrentTab();
-    tabs.createTab();
-    tabs.setUrl(QUrl(url));
-
-    QCOMPARE(tabs.count(), 1);
-    QCOMPARE(tabs.currentView()->engineType(), int(WebView::QtEngine));
-    QTRY_COMPARE_WITH_TIMEOUT(tabs.tabText(0), QString("A page"), 20000);
-    QCOMPARE(tabs.currentUrl(), server.url("/a"));
 }
 
 void tst_MiniFallback::runnerKeepsItsQtTabOnMini()

@@ -1,4 +1,3 @@
-#include "FrameMemory.h"
 #include "MiniEngineBinder.h"
 #include "PageServer.h"
 #include "TabWidget.h"
@@ -38,8 +37,6 @@ private slots:
     void muteFlagOfTheSecondInterface();
     void actionState_data();
     void actionState();
-    void engineSwitchKeepsTheUrl_data();
-    void engineSwitchKeepsTheUrl();
     void showsTheEngineWindowInTheTab_data();
     void showsTheEngineWindowInTheTab();
 
@@ -183,16 +180,15 @@ void tst_MiniView::paintsOfTheCurrentTabBecomePartialUpdates()
     QFETCH(int, mode);
     QFETCH(QString, suffix);
 
-    FrameMemory memory(QStringLiteral("tst_miniview_%1").arg(QCoreApplication::applicationPid()));
-    QVERIFY(memory.attach());
-    memory.finishSetUp(mode == WebView::VipMiniEngine);
     WebView* background = openTab(mode);
     openTab(mode);
     QList<QRect> updates;
+    QList<QRgb> corners;
     connect(tabs.get(), &TabWidget::viewUpdate, this, [&](int x, int y, const QImage& image) {
         updates << QRect(QPoint(x, y), image.size());
-        memory.writeUpdate(memory.nextFrameBuffer(tabs->pageSize(), false), QPoint(x, y), image);
+        corners << image.pixel(0, 0) << image.pixel(image.width() - 1, image.height() - 1);
     });
+
     background->setUrl(localPage());
     QTRY_COMPARE(tabs->tabText(0), "Start" + suffix);
     QTest::qWait(50);
@@ -201,14 +197,7 @@ void tst_MiniView::paintsOfTheCurrentTabBecomePartialUpdates()
     tabs->currentView()->setUrl(localPage());
     QTRY_COMPARE(tabs->tabText(1), "Start" + suffix);
     QCOMPARE(updates, QList<QRect> { QRect(0, 0, 50, 30) });
-    FrameHeader* header = memory.bufferB();
-    QVERIFY(memory.writingSecond());
-    QCOMPARE(header->consumed, quint8(0));
-    QCOMPARE(header->wholeFrame, quint8(0));
-    QCOMPARE(QRect(header->dirtyX, header->dirtyY, header->dirtyWidth, header->dirtyHeight), QRect(0, 0, 50, 30));
-    const auto* pixels = reinterpret_cast<const quint32*>(header->pixels());
-    QCOMPARE(pixels[0], 0xffff0000u);
-    QCOMPARE(pixels[29 * 200 + 49], 0xffff0000u);
+    QCOMPARE(corners, QList<QRgb>({ 0xffff0000u, 0xffff0000u }));
 }
 
 void tst_MiniView::renderToFillsTheWholePage_data()
@@ -413,39 +402,6 @@ void tst_MiniView::actionState()
     for (int action = -1; action <= 4; ++action)
         seen << view->isActionEnabled(action);
     QCOMPARE(seen, enabled);
-}
-
-void tst_MiniView::engineSwitchKeepsTheUrl_data()
-{
-    QTest::addColumn<int>("from");
-    QTest::addColumn<int>("to");
-    QTest::newRow("mini to vip mini") << int(WebView::MiniEngine) << int(WebView::VipMiniEngine);
-    QTest::newRow("vip mini to mini") << int(WebView::VipMiniEngine) << int(WebView::MiniEngine);
-}
-
-// What the setting window's engine selector does with the tabs.
-void tst_MiniView::engineSwitchKeepsTheUrl()
-{
-    QFETCH(int, from);
-    QFETCH(int, to);
-
-    tabs->setEngineMode(from);
-    WebView* old = openTab(from);
-    old->setUrl(server.url("/a"));
-    QTRY_VERIFY(tabs->tabText(0).startsWith("A page"));
-
-    QSignalSpy current(tabs.get(), &TabWidget::currentViewChanged);
-    tabs->setEngineMode(to);
-    const QString url = tabs->currentUrl();
-    tabs->closeCurrentTab();
-    tabs->createTab();
-    tabs->setUrl(QUrl(url));
-
-    QCOMPARE(tabs->count(), 1);
-    QCOMPARE(current.size(), 1);
-    QCOMPARE(tabs->currentView()->engineType(), to);
-    QTRY_COMPARE(tabs->currentUrl(), server.url("/a"));
-    QTRY_COMPARE(tabs->tabText(0), "A page" + QString(to == WebView::MiniEngine ? "Mini" : "VIP_Mini"));
 }
 
 void tst_MiniView::showsTheEngineWindowInTheTab_data()
