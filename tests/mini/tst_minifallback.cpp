@@ -57,12 +57,8 @@ void tst_MiniFallback::logsTheMissingLibraryOnce()
     WebView_Mini::startEngine();
     QCOMPARE(logLines(), QStringList());
     QTest::qWait(20);
-    // The reason after the file name is the system's.
-    const QString file = dir.filePath("libybrminiengine.so");
-    const QStringList lines = logLines();
-    QCOMPARE(lines.size(), 1);
-    QVERIFY2(lines.first().startsWith(QStringLiteral("Mini engine not bound: \"Cannot load library %1: (").arg(file)),
-             qPrintable(lines.first()));
+    QCOMPARE(logLines(), QStringList { QStringLiteral("Mini engine not bound: \"%1 does not exist\"")
+                                           .arg(dir.filePath("libybrminiengine.so")) });
     QVERIFY(!WebView::isRegistered(WebView::VipMiniEngine));
 }
 
