@@ -74,8 +74,11 @@ WebView_Mini::~WebView_Mini()
 {
     liveViews().remove(this);
     armCallbacks(false);
-    if (d->engineWindow)
+    // The engine window outlives the view: out of the container, out of sight.
+    if (d->engineWindow) {
         d->engineWindow->setParent(nullptr);
+        d->engineWindow->hide();
+    }
     delete d;
 }
 

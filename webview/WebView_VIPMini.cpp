@@ -71,8 +71,11 @@ WebView_VIPMini::~WebView_VIPMini()
 {
     liveViews().remove(this);
     armCallbacks(false);
-    if (d->engineWindow)
+    // The engine window outlives the view: out of the container, out of sight.
+    if (d->engineWindow) {
         d->engineWindow->setParent(nullptr);
+        d->engineWindow->hide();
+    }
     delete d;
 }
 

@@ -7,6 +7,7 @@
 
 #include <QBuffer>
 #include <QScreen>
+#include <QWindow>
 #include <QLibrary>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -100,6 +101,9 @@ void tst_MiniView::initTestCase()
     QVERIFY(viewCount && viewAt && requestNewWindow);
 
     QVERIFY(writeFile(dir.filePath("red.png"), pngOf(Qt::red, QSize(50, 30))));
+    QVERIFY(writeFile(dir.filePath("link.html"), "<html><head><title>Link</title></head><body>"
+                                                 "<a href=\"start.html\"><img src=\"red.png\" width=50 height=30></a>"
+                                                 "</body></html>"));
     QVERIFY(writeFile(dir.filePath("start.html"), "<html><head><title>Start</title></head>"
                                                   "<body><img src=\"red.png\" width=50 height=30></body></html>"));
     server.setPage("/a", "<html><head><title>A page</title></head><body>a</body></html>");
@@ -418,14 +422,29 @@ void tst_MiniView::showsTheEngineWindowInTheTab()
     tabs->resize(400, 300);
     tabs->show();
     QVERIFY(QTest::qWaitForWindowExposed(tabs.get()));
-    view->setUrl(localPage());
-    QTRY_COMPARE(tabs->tabText(0), "Start" + suffix);
+    view->setUrl(QUrl::fromLocalFile(dir.filePath("link.html")).toString());
+    QTRY_COMPARE(tabs->tabText(0), "Link" + suffix);
     QTest::qWait(200);
 
     const QPoint origin = view->widget()->mapToGlobal(QPoint(0, 0));
     const QImage screen = QGuiApplication::primaryScreen()->grabWindow(0).toImage();
     QCOMPARE(QColor(screen.pixel(origin + QPoint(25, 15))), QColor(Qt::red));
     QCOMPARE(QColor(screen.pixel(origin + QPoint(100, 15))), QColor(Qt::white));
+
+    // The engine's own window takes the click on the link.
+    QWindow* engineWindow = nullptr;
+    for (QWindow* window : QGuiApplication::allWindows()) {
+        if (window->isExposed() && window->inherits("StandinWindow"))
+            engineWindow = window;
+    }
+    QVERIFY(engineWindow);
+    QTest::mouseClick(engineWindow, Qt::LeftButton, Qt::NoModifier, QPoint(25, 15));
+    QTRY_COMPARE(tabs->tabText(0), "Start" + suffix);
+    QCOMPARE(view->url(), localPage());
+
+    // Closing the tab leaves no engine window on the screen.
+    tabs.reset();
+    QTRY_VERIFY(!engineWindow->isExposed());
 }
 
 QTEST_MAIN(tst_MiniView)
