@@ -45,6 +45,7 @@ private:
     void addAround(uint64_t address, uint64_t before, uint64_t after);
     void sortAndMergeRanges();
     void readBuildId(ModuleRecord& module);
+    void findBuildIdNote(uint64_t address, uint64_t size, ModuleRecord& module);
     bool parseMapping(const char* line, size_t length, MappingRecord& mapping);
 
     CrashSnapshot& snapshot;

@@ -147,13 +147,13 @@ bool ProcessInspector::attachOtherThreads()
     const int fd = open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
         return false;
-    bool allowed = true;
+    bool refused = false;
     alignas(8) char entries[4096];
     for (;;) {
         const long got = syscall(SYS_getdents64, fd, entries, sizeof entries);
         if (got <= 0)
             break;
-        for (long offset = 0; offset < got && allowed;) {
+        for (long offset = 0; offset < got;) {
             const auto* entry = reinterpret_cast<const dirent64*>(entries + offset);
             offset += entry->d_reclen;
             if (!isNumber(entry->d_name) || snapshot.threadCount >= kMaxThreads)
@@ -162,15 +162,15 @@ bool ProcessInspector::attachOtherThreads()
             parseDecimal(entry->d_name, &tid);
             if (pid_t(tid) == snapshot.exception.tid)
                 continue;
-            ThreadRecord& thread = snapshot.threads[snapshot.threadCount];
-            if (attachThread(pid_t(tid), thread))
+            // A thread that is just ending refuses too; the others still count.
+            if (attachThread(pid_t(tid), snapshot.threads[snapshot.threadCount]))
                 ++snapshot.threadCount;
-            else if (errno == EPERM)
-                allowed = false;
+            else
+                refused = true;
         }
     }
     close(fd);
-    return allowed;
+    return !refused;
 }
 
 bool ProcessInspector::attachThread(pid_t tid, ThreadRecord& thread)
@@ -264,7 +264,8 @@ const MappingRecord* ProcessInspector::mappingAt(uint64_t address) const
     return nullptr;
 }
 
-// A thread that overflowed its stack has its stack pointer just below it.
+// A thread that overflowed its stack has its stack pointer just below it,
+// in a gap or in the guard pages.
 const MappingRecord* ProcessInspector::stackAbove(uint64_t address) const
 {
     for (int i = 0; i < snapshot.mappingCount; ++i) {
@@ -280,7 +281,7 @@ void ProcessInspector::findStack(ThreadRecord& thread)
     const uint64_t sp = thread.regs.rsp;
     thread.stackStart = thread.stackEnd = sp;
     const MappingRecord* mapping = mappingAt(sp);
-    if (!mapping)
+    if (!mapping || !(mapping->flags & MapRead))
         mapping = stackAbove(sp);
     if (!mapping || !(mapping->flags & MapRead))
         return;
@@ -317,13 +318,14 @@ void ProcessInspector::readBuildId(ModuleRecord& module)
 {
     module.buildIdSize = 0;
     Elf64_Ehdr header;
-    if (read(module.base, &header, sizeof header) != sizeof header || header.e_ident[EI_CLASS] != ELFCLASS64)
+    if (read(module.base, &header, sizeof header) != sizeof header || header.e_ident[EI_CLASS] != ELFCLASS64
+        || header.e_phentsize != sizeof(Elf64_Phdr))
         return;
     Elf64_Phdr programHeaders[64];
     const size_t count = header.e_phnum < 64 ? header.e_phnum : 64;
-    if (header.e_phentsize != sizeof(Elf64_Phdr)
-        || read(module.base + header.e_phoff, programHeaders, count * sizeof(Elf64_Phdr)) != count * sizeof(Elf64_Phdr))
+    if (read(module.base + header.e_phoff, programHeaders, count * sizeof(Elf64_Phdr)) != count * sizeof(Elf64_Phdr))
         return;
+    // Where the file's addresses were moved to: its first loaded segment sits at the base.
     uint64_t bias = module.base;
     for (size_t i = 0; i < count; ++i) {
         if (programHeaders[i].p_type == PT_LOAD) {
@@ -331,27 +333,30 @@ void ProcessInspector::readBuildId(ModuleRecord& module)
             break;
         }
     }
-    for (size_t i = 0; i < count; ++i) {
-        const Elf64_Phdr& note = programHeaders[i];
-        if (note.p_type != PT_NOTE)
-            continue;
-        alignas(4) uint8_t notes[1024];
-        const size_t size = note.p_memsz < sizeof notes ? size_t(note.p_memsz) : sizeof notes;
-        read(bias + note.p_vaddr, notes, size);
-        for (size_t offset = 0; offset + sizeof(Elf64_Nhdr) <= size;) {
-            const auto* entry = reinterpret_cast<const Elf64_Nhdr*>(notes + offset);
-            const size_t name = offset + sizeof(Elf64_Nhdr);
-            const size_t descriptor = name + ((entry->n_namesz + 3) & ~3u);
-            if (descriptor + entry->n_descsz > size)
-                break;
-            if (entry->n_type == NT_GNU_BUILD_ID && entry->n_namesz == 4 && std::memcmp(notes + name, "GNU", 4) == 0
-                && entry->n_descsz <= kMaxBuildIdSize) {
-                module.buildIdSize = entry->n_descsz;
-                std::memcpy(module.buildId, notes + descriptor, entry->n_descsz);
-                return;
-            }
-            offset = descriptor + ((entry->n_descsz + 3) & ~3u);
+    for (size_t i = 0; i < count && module.buildIdSize == 0; ++i) {
+        if (programHeaders[i].p_type == PT_NOTE)
+            findBuildIdNote(bias + programHeaders[i].p_vaddr, programHeaders[i].p_memsz, module);
+    }
+}
+
+void ProcessInspector::findBuildIdNote(uint64_t address, uint64_t size, ModuleRecord& module)
+{
+    alignas(4) uint8_t notes[1024];
+    const size_t length = size < sizeof notes ? size_t(size) : sizeof notes;
+    read(address, notes, length);
+    for (size_t offset = 0; offset + sizeof(Elf64_Nhdr) <= length;) {
+        const auto* entry = reinterpret_cast<const Elf64_Nhdr*>(notes + offset);
+        const size_t name = offset + sizeof(Elf64_Nhdr);
+        const size_t descriptor = name + ((entry->n_namesz + 3) & ~3u);
+        if (descriptor + entry->n_descsz > length)
+            return;
+        if (entry->n_type == NT_GNU_BUILD_ID && entry->n_namesz == 4 && std::memcmp(notes + name, "GNU", 4) == 0
+            && entry->n_descsz <= kMaxBuildIdSize) {
+            module.buildIdSize = entry->n_descsz;
+            std::memcpy(module.buildId, notes + descriptor, entry->n_descsz);
+            return;
         }
+        offset = descriptor + ((entry->n_descsz + 3) & ~3u);
     }
 }
 

@@ -77,6 +77,12 @@ __attribute__((noinline)) static int crashByStackOverflow(int depth)
     return crashByStackOverflow(depth + 1) + frame[0];
 }
 
+static void crashByStackOverflowOnSecondThread()
+{
+    std::thread worker([] { crashByStackOverflow(0); });
+    worker.join();
+}
+
 __attribute__((noinline)) static void crashTogether()
 {
     readyToCrash.fetch_add(1);
@@ -166,6 +172,8 @@ int main(int argc, char* argv[])
         crashOnSecondThread();
     } else if (way == "overflow") {
         crashByStackOverflow(0);
+    } else if (way == "overflow-thread") {
+        crashByStackOverflowOnSecondThread();
     } else if (way == "together") {
         crashTwoThreadsAtOnce();
     } else if (way == "heap") {
