@@ -98,6 +98,9 @@ YFrameDialog::YFrameDialog(QWidget *parent) : QWidget(parent), ui(new YFrameDial
     connect(this, &QWidget::windowTitleChanged, this, &YFrameDialog::on_windowTitleChanged);
     setMouseTracking(true);
     ui->header->setMouseTracking(true);
+    // Moves over a child without tracking are dropped before they could
+    // propagate, which would leave the title text a dead spot for the adapter.
+    ui->label->setMouseTracking(true);
     ui->centralFrame->setMouseTracking(true);
     ui->centralFrame->installEventFilter(this);
     ui->buttonGroup->installEventFilter(this);
@@ -158,6 +161,7 @@ int YFrameDialog::exec(QWidget *parent, bool noShadow)
     box->removeEventFilter(this);
     layout->removeWidget(this);
     setParent(previousParent, Qt::Widget);
+    hide();
     delete box;
     return result;
 }

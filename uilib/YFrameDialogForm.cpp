@@ -96,7 +96,7 @@ void YFrameDialogForm::setupNotifyLine(QWidget *dialog)
 
 void YFrameDialogForm::retranslateUi(QWidget *)
 {
-    label->setText("Titile");
+    label->setText(tr("Titile"));
     max->setToolTip(tr("最大化"));
     close->setToolTip(tr("关闭"));
     neverNotify->setText(tr("不再提醒"));
