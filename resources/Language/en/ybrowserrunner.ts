@@ -1,4 +1,361 @@
 <?xml version="1.0" encoding="utf-8"?>
 <!DOCTYPE TS>
 <TS version="2.1" language="en_US" sourcelanguage="zh_CN">
+<context>
+    <name>ExLineEdit</name>
+    <message>
+        <source>按Enter键结束输入</source>
+        <translation>Press Enter to finish</translation>
+    </message>
+    <message>
+        <source>清除</source>
+        <translation>Clear</translation>
+    </message>
+</context>
+<context>
+    <name>TabWidget</name>
+    <message>
+        <source>新建标签</source>
+        <translation>New Tab</translation>
+    </message>
+    <message>
+        <source>添加新标签页(&amp;T)</source>
+        <translation>New &amp;Tab</translation>
+    </message>
+    <message>
+        <source>克隆标签页</source>
+        <translation>Duplicate Tab</translation>
+    </message>
+    <message>
+        <source>关闭标签页(&amp;C)</source>
+        <translation>&amp;Close Tab</translation>
+    </message>
+    <message>
+        <source>关闭其他标签页(&amp;O)</source>
+        <translation>Close &amp;Other Tabs</translation>
+    </message>
+    <message>
+        <source>重新加载</source>
+        <translation>Reload</translation>
+    </message>
+    <message>
+        <source>重新加载所有标签页</source>
+        <translation>Reload All Tabs</translation>
+    </message>
+</context>
+<context>
+    <name>YBrowserRunner</name>
+    <message>
+        <source>提示</source>
+        <translation>Notice</translation>
+    </message>
+    <message>
+        <source>网站分辨率不能大于%1X%2!</source>
+        <translation>The page size cannot exceed %1×%2.</translation>
+    </message>
+</context>
+<context>
+    <name>YBrowserRunnerClass</name>
+    <message>
+        <source>YBrowserRunner</source>
+        <translation>YBrowserRunner</translation>
+    </message>
+    <message>
+        <source>网站编辑</source>
+        <translation>Edit Website</translation>
+    </message>
+    <message>
+        <source>back</source>
+        <translation>Back</translation>
+    </message>
+    <message>
+        <source>forward</source>
+        <translation>Forward</translation>
+    </message>
+    <message>
+        <source>reload</source>
+        <translation>Reload</translation>
+    </message>
+    <message>
+        <source>网页尺寸</source>
+        <translation>Page size</translation>
+    </message>
+    <message>
+        <source>3840*2160</source>
+        <translation>3840*2160</translation>
+    </message>
+    <message>
+        <source>2560*1600</source>
+        <translation>2560*1600</translation>
+    </message>
+    <message>
+        <source>2560*1440</source>
+        <translation>2560*1440</translation>
+    </message>
+    <message>
+        <source>2048*1536</source>
+        <translation>2048*1536</translation>
+    </message>
+    <message>
+        <source>2048*1280</source>
+        <translation>2048*1280</translation>
+    </message>
+    <message>
+        <source>1920*2160</source>
+        <translation>1920*2160</translation>
+    </message>
+    <message>
+        <source>1920*1440</source>
+        <translation>1920*1440</translation>
+    </message>
+    <message>
+        <source>1920*1200</source>
+        <translation>1920*1200</translation>
+    </message>
+    <message>
+        <source>1920*1080</source>
+        <translation>1920*1080</translation>
+    </message>
+    <message>
+        <source>1768*992</source>
+        <translation>1768*992</translation>
+    </message>
+    <message>
+        <source>1680*1050</source>
+        <translation>1680*1050</translation>
+    </message>
+    <message>
+        <source>1600*1200</source>
+        <translation>1600*1200</translation>
+    </message>
+    <message>
+        <source>1600*1024</source>
+        <translation>1600*1024</translation>
+    </message>
+    <message>
+        <source>1600*900</source>
+        <translation>1600*900</translation>
+    </message>
+    <message>
+        <source>1366*768</source>
+        <translation>1366*768</translation>
+    </message>
+    <message>
+        <source>1360*768</source>
+        <translation>1360*768</translation>
+    </message>
+    <message>
+        <source>1280*1024</source>
+        <translation>1280*1024</translation>
+    </message>
+    <message>
+        <source>1280*960</source>
+        <translation>1280*960</translation>
+    </message>
+    <message>
+        <source>1280*800</source>
+        <translation>1280*800</translation>
+    </message>
+    <message>
+        <source>1280*768</source>
+        <translation>1280*768</translation>
+    </message>
+    <message>
+        <source>1280*720</source>
+        <translation>1280*720</translation>
+    </message>
+    <message>
+        <source>1176*664</source>
+        <translation>1176*664</translation>
+    </message>
+    <message>
+        <source>1152*864</source>
+        <translation>1152*864</translation>
+    </message>
+    <message>
+        <source>1024*768</source>
+        <translation>1024*768</translation>
+    </message>
+    <message>
+        <source>800*600</source>
+        <translation>800*600</translation>
+    </message>
+    <message>
+        <source>Qt</source>
+        <translation>Qt</translation>
+    </message>
+    <message>
+        <source>Mini</source>
+        <translation>Mini</translation>
+    </message>
+</context>
+<context>
+    <name>YEngineView</name>
+    <message>
+        <source>打开链接</source>
+        <translation>Open Link</translation>
+    </message>
+    <message>
+        <source>复制链接</source>
+        <translation>Copy Link</translation>
+    </message>
+    <message>
+        <source>后退</source>
+        <translation>Back</translation>
+    </message>
+    <message>
+        <source>前进</source>
+        <translation>Forward</translation>
+    </message>
+    <message>
+        <source>刷新</source>
+        <translation>Reload</translation>
+    </message>
+</context>
+<context>
+    <name>YFrameDialog</name>
+    <message>
+        <source>确认</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>保存</source>
+        <translation>Save</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>放弃</source>
+        <translation>Discard</translation>
+    </message>
+    <message>
+        <source>应用</source>
+        <translation>Apply</translation>
+    </message>
+    <message>
+        <source>重置</source>
+        <translation>Reset</translation>
+    </message>
+    <message>
+        <source>帮助</source>
+        <translation>Help</translation>
+    </message>
+    <message>
+        <source>全部保存</source>
+        <translation>Save All</translation>
+    </message>
+    <message>
+        <source>是</source>
+        <translation>Yes</translation>
+    </message>
+    <message>
+        <source>全是</source>
+        <translation>Yes to All</translation>
+    </message>
+    <message>
+        <source>否</source>
+        <translation>No</translation>
+    </message>
+    <message>
+        <source>全否</source>
+        <translation>No to All</translation>
+    </message>
+    <message>
+        <source>退出</source>
+        <translation>Abort</translation>
+    </message>
+    <message>
+        <source>重试</source>
+        <translation>Retry</translation>
+    </message>
+    <message>
+        <source>忽略</source>
+        <translation>Ignore</translation>
+    </message>
+    <message>
+        <source>还原</source>
+        <translation>Restore</translation>
+    </message>
+    <message>
+        <source>最大化</source>
+        <translation>Maximize</translation>
+    </message>
+    <message>
+        <source>Titile</source>
+        <translation>Title</translation>
+    </message>
+    <message>
+        <source>不再提醒</source>
+        <translation>Don&apos;t remind me</translation>
+    </message>
+</context>
+<context>
+    <name>YTipDlg</name>
+    <message>
+        <source>微软雅黑</source>
+        <translation>Microsoft YaHei</translation>
+    </message>
+</context>
+<context>
+    <name>YUILIB::YSubColorDialog</name>
+    <message>
+        <source>选择颜色</source>
+        <translation>Select Color</translation>
+    </message>
+    <message>
+        <source>确定</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>获取屏幕颜色(&amp;P)</source>
+        <translation>&amp;Pick Screen Color</translation>
+    </message>
+    <message>
+        <source>添加到自定义颜色(&amp;A)</source>
+        <translation>&amp;Add to Custom Colors</translation>
+    </message>
+    <message>
+        <source>透明度(&amp;A)：</source>
+        <translation>&amp;Opacity:</translation>
+    </message>
+    <message>
+        <source>0表示透明，255为不透明</source>
+        <translation>0 is fully transparent, 255 is fully opaque</translation>
+    </message>
+</context>
+<context>
+    <name>YWebView_Qt</name>
+    <message>
+        <source>渲染过程正常退出</source>
+        <translation>Render Process Exited Normally</translation>
+    </message>
+    <message>
+        <source>渲染过程异常退出</source>
+        <translation>Render Process Exited Abnormally</translation>
+    </message>
+    <message>
+        <source>渲染过程崩溃了</source>
+        <translation>Render Process Crashed</translation>
+    </message>
+    <message>
+        <source>渲染过程被杀死</source>
+        <translation>Render Process Killed</translation>
+    </message>
+    <message>
+        <source>使用代码退出渲染过程：%1
+你想重新加载页面吗？</source>
+        <translation>The render process exited with code: %1
+Do you want to reload the page?</translation>
+    </message>
+</context>
 </TS>

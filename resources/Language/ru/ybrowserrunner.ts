@@ -1,4 +1,361 @@
 <?xml version="1.0" encoding="utf-8"?>
 <!DOCTYPE TS>
 <TS version="2.1" language="ru_RU" sourcelanguage="zh_CN">
+<context>
+    <name>ExLineEdit</name>
+    <message>
+        <source>按Enter键结束输入</source>
+        <translation>Нажмите Enter, чтобы завершить ввод</translation>
+    </message>
+    <message>
+        <source>清除</source>
+        <translation>Очистить</translation>
+    </message>
+</context>
+<context>
+    <name>TabWidget</name>
+    <message>
+        <source>新建标签</source>
+        <translation>Новая вкладка</translation>
+    </message>
+    <message>
+        <source>添加新标签页(&amp;T)</source>
+        <translation>&amp;Новая вкладка</translation>
+    </message>
+    <message>
+        <source>克隆标签页</source>
+        <translation>Дублировать вкладку</translation>
+    </message>
+    <message>
+        <source>关闭标签页(&amp;C)</source>
+        <translation>&amp;Закрыть вкладку</translation>
+    </message>
+    <message>
+        <source>关闭其他标签页(&amp;O)</source>
+        <translation>Закрыть &amp;другие вкладки</translation>
+    </message>
+    <message>
+        <source>重新加载</source>
+        <translation>Обновить</translation>
+    </message>
+    <message>
+        <source>重新加载所有标签页</source>
+        <translation>Обновить все вкладки</translation>
+    </message>
+</context>
+<context>
+    <name>YBrowserRunner</name>
+    <message>
+        <source>提示</source>
+        <translation>Внимание</translation>
+    </message>
+    <message>
+        <source>网站分辨率不能大于%1X%2!</source>
+        <translation>Размер страницы не может превышать %1×%2.</translation>
+    </message>
+</context>
+<context>
+    <name>YBrowserRunnerClass</name>
+    <message>
+        <source>YBrowserRunner</source>
+        <translation>YBrowserRunner</translation>
+    </message>
+    <message>
+        <source>网站编辑</source>
+        <translation>Настройка сайта</translation>
+    </message>
+    <message>
+        <source>back</source>
+        <translation>Назад</translation>
+    </message>
+    <message>
+        <source>forward</source>
+        <translation>Вперёд</translation>
+    </message>
+    <message>
+        <source>reload</source>
+        <translation>Обновить</translation>
+    </message>
+    <message>
+        <source>网页尺寸</source>
+        <translation>Размер страницы</translation>
+    </message>
+    <message>
+        <source>3840*2160</source>
+        <translation>3840*2160</translation>
+    </message>
+    <message>
+        <source>2560*1600</source>
+        <translation>2560*1600</translation>
+    </message>
+    <message>
+        <source>2560*1440</source>
+        <translation>2560*1440</translation>
+    </message>
+    <message>
+        <source>2048*1536</source>
+        <translation>2048*1536</translation>
+    </message>
+    <message>
+        <source>2048*1280</source>
+        <translation>2048*1280</translation>
+    </message>
+    <message>
+        <source>1920*2160</source>
+        <translation>1920*2160</translation>
+    </message>
+    <message>
+        <source>1920*1440</source>
+        <translation>1920*1440</translation>
+    </message>
+    <message>
+        <source>1920*1200</source>
+        <translation>1920*1200</translation>
+    </message>
+    <message>
+        <source>1920*1080</source>
+        <translation>1920*1080</translation>
+    </message>
+    <message>
+        <source>1768*992</source>
+        <translation>1768*992</translation>
+    </message>
+    <message>
+        <source>1680*1050</source>
+        <translation>1680*1050</translation>
+    </message>
+    <message>
+        <source>1600*1200</source>
+        <translation>1600*1200</translation>
+    </message>
+    <message>
+        <source>1600*1024</source>
+        <translation>1600*1024</translation>
+    </message>
+    <message>
+        <source>1600*900</source>
+        <translation>1600*900</translation>
+    </message>
+    <message>
+        <source>1366*768</source>
+        <translation>1366*768</translation>
+    </message>
+    <message>
+        <source>1360*768</source>
+        <translation>1360*768</translation>
+    </message>
+    <message>
+        <source>1280*1024</source>
+        <translation>1280*1024</translation>
+    </message>
+    <message>
+        <source>1280*960</source>
+        <translation>1280*960</translation>
+    </message>
+    <message>
+        <source>1280*800</source>
+        <translation>1280*800</translation>
+    </message>
+    <message>
+        <source>1280*768</source>
+        <translation>1280*768</translation>
+    </message>
+    <message>
+        <source>1280*720</source>
+        <translation>1280*720</translation>
+    </message>
+    <message>
+        <source>1176*664</source>
+        <translation>1176*664</translation>
+    </message>
+    <message>
+        <source>1152*864</source>
+        <translation>1152*864</translation>
+    </message>
+    <message>
+        <source>1024*768</source>
+        <translation>1024*768</translation>
+    </message>
+    <message>
+        <source>800*600</source>
+        <translation>800*600</translation>
+    </message>
+    <message>
+        <source>Qt</source>
+        <translation>Qt</translation>
+    </message>
+    <message>
+        <source>Mini</source>
+        <translation>Mini</translation>
+    </message>
+</context>
+<context>
+    <name>YEngineView</name>
+    <message>
+        <source>打开链接</source>
+        <translation>Открыть ссылку</translation>
+    </message>
+    <message>
+        <source>复制链接</source>
+        <translation>Копировать ссылку</translation>
+    </message>
+    <message>
+        <source>后退</source>
+        <translation>Назад</translation>
+    </message>
+    <message>
+        <source>前进</source>
+        <translation>Вперёд</translation>
+    </message>
+    <message>
+        <source>刷新</source>
+        <translation>Обновить</translation>
+    </message>
+</context>
+<context>
+    <name>YFrameDialog</name>
+    <message>
+        <source>确认</source>
+        <translation>ОК</translation>
+    </message>
+    <message>
+        <source>保存</source>
+        <translation>Сохранить</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Отмена</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>Закрыть</translation>
+    </message>
+    <message>
+        <source>放弃</source>
+        <translation>Не сохранять</translation>
+    </message>
+    <message>
+        <source>应用</source>
+        <translation>Применить</translation>
+    </message>
+    <message>
+        <source>重置</source>
+        <translation>Сбросить</translation>
+    </message>
+    <message>
+        <source>帮助</source>
+        <translation>Справка</translation>
+    </message>
+    <message>
+        <source>全部保存</source>
+        <translation>Сохранить все</translation>
+    </message>
+    <message>
+        <source>是</source>
+        <translation>Да</translation>
+    </message>
+    <message>
+        <source>全是</source>
+        <translation>Да для всех</translation>
+    </message>
+    <message>
+        <source>否</source>
+        <translation>Нет</translation>
+    </message>
+    <message>
+        <source>全否</source>
+        <translation>Нет для всех</translation>
+    </message>
+    <message>
+        <source>退出</source>
+        <translation>Прервать</translation>
+    </message>
+    <message>
+        <source>重试</source>
+        <translation>Повторить</translation>
+    </message>
+    <message>
+        <source>忽略</source>
+        <translation>Пропустить</translation>
+    </message>
+    <message>
+        <source>还原</source>
+        <translation>Восстановить</translation>
+    </message>
+    <message>
+        <source>最大化</source>
+        <translation>Развернуть</translation>
+    </message>
+    <message>
+        <source>Titile</source>
+        <translation>Заголовок</translation>
+    </message>
+    <message>
+        <source>不再提醒</source>
+        <translation>Не напоминать</translation>
+    </message>
+</context>
+<context>
+    <name>YTipDlg</name>
+    <message>
+        <source>微软雅黑</source>
+        <translation>Microsoft YaHei</translation>
+    </message>
+</context>
+<context>
+    <name>YUILIB::YSubColorDialog</name>
+    <message>
+        <source>选择颜色</source>
+        <translation>Выбор цвета</translation>
+    </message>
+    <message>
+        <source>确定</source>
+        <translation>ОК</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Отмена</translation>
+    </message>
+    <message>
+        <source>获取屏幕颜色(&amp;P)</source>
+        <translation>&amp;Взять цвет с экрана</translation>
+    </message>
+    <message>
+        <source>添加到自定义颜色(&amp;A)</source>
+        <translation>&amp;Добавить в свои цвета</translation>
+    </message>
+    <message>
+        <source>透明度(&amp;A)：</source>
+        <translation>&amp;Непрозрачность:</translation>
+    </message>
+    <message>
+        <source>0表示透明，255为不透明</source>
+        <translation>0 — полностью прозрачный, 255 — непрозрачный</translation>
+    </message>
+</context>
+<context>
+    <name>YWebView_Qt</name>
+    <message>
+        <source>渲染过程正常退出</source>
+        <translation>Процесс отрисовки завершился штатно</translation>
+    </message>
+    <message>
+        <source>渲染过程异常退出</source>
+        <translation>Процесс отрисовки завершился с ошибкой</translation>
+    </message>
+    <message>
+        <source>渲染过程崩溃了</source>
+        <translation>Процесс отрисовки аварийно завершился</translation>
+    </message>
+    <message>
+        <source>渲染过程被杀死</source>
+        <translation>Процесс отрисовки принудительно остановлен</translation>
+    </message>
+    <message>
+        <source>使用代码退出渲染过程：%1
+你想重新加载页面吗？</source>
+        <translation>Процесс отрисовки завершился с кодом: %1
+Перезагрузить страницу?</translation>
+    </message>
+</context>
 </TS>
