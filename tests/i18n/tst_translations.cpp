@@ -210,6 +210,10 @@ void tst_Translations::keyTexts_data()
     QTest::newRow("en colour dialog") << "en" << QByteArray("YUILIB::YSubColorDialog")
                                       << QByteArray("获取屏幕颜色(&P)") << "&Pick Screen Color";
     QTest::newRow("ru other context") << "ru" << QByteArray("YFrameDialog") << QByteArray("确定") << QString();
+    // The engine view has no meta-object of its own, so its menu asks in its base's context.
+    QTest::newRow("en engine menu") << "en" << QByteArray("QWebEngineView") << QByteArray("打开链接") << "Open Link";
+    QTest::newRow("ru engine menu") << "ru" << QByteArray("QWebEngineView") << QByteArray("刷新")
+                                    << QString::fromUtf8("Обновить");
     QTest::newRow("en unknown text") << "en" << QByteArray("TabWidget") << QByteArray("关闭") << QString();
 }
 
@@ -221,6 +225,8 @@ void tst_Translations::keyTexts()
     QFETCH(QString, expected);
     QTranslator translator;
     QVERIFY(translator.load(qmPath(language)));
+    QEXPECT_FAIL("en engine menu", "the engine view's texts are scanned under its own class name", Continue);
+    QEXPECT_FAIL("ru engine menu", "the engine view's texts are scanned under its own class name", Continue);
     QCOMPARE(translator.translate(context.constData(), source.constData()), expected);
 }
 
