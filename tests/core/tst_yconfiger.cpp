@@ -1,5 +1,7 @@
-#include <QtConcurrent>
 #include <QtTest>
+
+#include <thread>
+#include <vector>
 
 #include "YConfiger.h"
 
@@ -16,12 +18,14 @@ private slots:
 
 void tst_YConfiger::oneInstanceAcrossThreads()
 {
-    QList<int> seeds;
-    for (int i = 0; i < 64; ++i)
-        seeds << i;
-    const QList<quintptr> seen = QtConcurrent::blockingMapped(seeds, [](int) { return quintptr(YConfiger::instance()); });
-    for (quintptr p : seen)
-        QCOMPARE(p, quintptr(YConfiger::instance()));
+    std::vector<YConfiger*> seen(16, nullptr);
+    std::vector<std::thread> threads;
+    for (size_t i = 0; i < seen.size(); ++i)
+        threads.emplace_back([&seen, i] { seen[i] = YConfiger::instance(); });
+    for (std::thread& thread : threads)
+        thread.join();
+    for (YConfiger* p : seen)
+        QCOMPARE(p, YConfiger::instance());
 }
 
 void tst_YConfiger::typedReads_data()
