@@ -38,7 +38,9 @@ void tst_YConfiger::typedReads_data()
     QTest::newRow("all set") << QByteArray("[General]\nUseOpenGLES=true\nLanguage=Ru\nDumpLevel=2\n") << true << "Ru" << 2;
     QTest::newRow("empty file") << QByteArray() << false << "" << 0;
     QTest::newRow("other group only") << QByteArray("[Other]\nDumpLevel=5\n") << false << "" << 0;
-    QTest::newRow("garbage values") << QByteArray("[General]\nUseOpenGLES=maybe\nDumpLevel=lots\n") << false << "" << 0;
+    // QVariant reads any text but "", "0" and "false" as true.
+    QTest::newRow("garbage values") << QByteArray("[General]\nUseOpenGLES=maybe\nDumpLevel=lots\n") << true << "" << 0;
+    QTest::newRow("false text") << QByteArray("[General]\nUseOpenGLES=false\nDumpLevel=-1\n") << false << "" << -1;
     QTest::newRow("not an ini") << QByteArray("\x00\xff\xfe binary", 11) << false << "" << 0;
     QTest::newRow("no file") << QByteArray("<none>") << false << "" << 0;
 }
