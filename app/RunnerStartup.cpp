@@ -49,7 +49,8 @@ int RunnerStartup::run(int argc, char* argv[], const HostLinkStarter& startHostL
 
     const QString language = config->readString(QStringLiteral("Language")).toLower();
     // Never deleted: translated texts may be asked for until the very end.
-    auto* translator = new QTranslator;
+    static QTranslator* translator = nullptr;
+    translator = new QTranslator;
     translator->load(translationFile(QCoreApplication::applicationDirPath(), language), QStringLiteral(""),
                      QStringLiteral(""), QStringLiteral(""));
     QCoreApplication::installTranslator(translator);

@@ -3,7 +3,7 @@
 #include "YToolButtonPainters.h"
 
 #include <QCompleter>
-#include <QEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QStyle>

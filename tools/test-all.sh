@@ -11,5 +11,6 @@ bash tools/build.sh
 if [ "${SKIP_SANITIZERS:-0}" != 1 ]; then
   BUILD_DIR=build-asan BUILD_TYPE=Debug bash tools/build.sh -DYBR_WITH_WEBENGINE=OFF -DYBR_SANITIZE=address,undefined
   (cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+     LSAN_OPTIONS=suppressions=$PWD/../tools/lsan.supp \
      xvfb-run -a -s "-screen 0 1920x1080x24" ctest --output-on-failure -j2 -LE crash)
 fi

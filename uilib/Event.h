@@ -33,7 +33,8 @@ public:
     {                                                                            \
     public:                                                                      \
         using Event::Event;                                                      \
-        const char *name() const override { return #Type; }                      \
+        const char *name() const override { return staticName(); }               \
+        static const char *staticName() { return #Type; }                        \
         static QSharedPointer<Event> create(std::any payload = {})               \
         {                                                                        \
             QSharedPointer<Type> event = QSharedPointer<Type>::create(false);    \

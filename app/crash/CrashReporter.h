@@ -21,6 +21,8 @@ public:
     static bool handleCrash(int signo, siginfo_t* info, void* context);
 
 private:
+    static constexpr long kHelperTimeoutMs = 120 * 1000;
+
     struct CrashContext {
         pid_t pid;
         pid_t tid;
@@ -34,6 +36,7 @@ private:
 
     static int openDumpFile(time_t when);
     static void writeDump(CrashContext& crash);
+    static bool waitForHelper(pid_t helper, int* status);
     static int runHelper(void* argument);
     static bool inspectAndWrite(const CrashContext& crash);
     [[noreturn]] static void waitForTheEnd();

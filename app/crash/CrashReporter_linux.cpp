@@ -49,7 +49,7 @@ bool CrashReporter::prepare(const DumpSettings& settings)
         void* memory = mmap(nullptr, sizeof(ReservedMemory), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
         if (memory == MAP_FAILED)
             return false;
-        reserved = static_cast<ReservedMemory*>(memory);
+        reserved = new (memory) ReservedMemory;
     }
     reserved->settings = settings;
     reserved->localTime.prepare(time(nullptr));
@@ -107,19 +107,34 @@ void CrashReporter::writeDump(CrashContext& crash)
     if (startPipe[1] >= 0)
         close(startPipe[1]);
     int status = 0;
-    if (helper > 0) {
-        while (waitpid(helper, &status, __WALL) < 0 && errno == EINTR) {
-        }
-    }
+    const bool helped = helper > 0 && waitForHelper(helper, &status) && WIFEXITED(status) && WEXITSTATUS(status) == 0;
     if (startPipe[0] >= 0)
         close(startPipe[0]);
-    if (helper > 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0)
+    if (helped)
         return;
     // No helper, or it failed: the crashing thread alone, from here.
     ftruncate(crash.fd, 0);
     lseek(crash.fd, 0, SEEK_SET);
     crash.attachOthers = false;
     inspectAndWrite(crash);
+}
+
+// A helper stuck on a thread that never stops must not hang the process.
+bool CrashReporter::waitForHelper(pid_t helper, int* status)
+{
+    const timespec pause = {0, 2 * 1000 * 1000};
+    for (long waited = 0; waited < kHelperTimeoutMs; waited += 2) {
+        const pid_t done = waitpid(helper, status, __WALL | WNOHANG);
+        if (done == helper)
+            return true;
+        if (done < 0 && errno != EINTR)
+            return false;
+        nanosleep(&pause, nullptr);
+    }
+    kill(helper, SIGKILL);
+    while (waitpid(helper, status, __WALL) < 0 && errno == EINTR) {
+    }
+    return false;
 }
 
 int CrashReporter::runHelper(void* argument)
@@ -160,7 +175,7 @@ bool CrashReporter::inspectAndWrite(const CrashContext& crash)
     };
     auto* writer = new (reserved->writer) MinidumpWriter(crash.fd, snapshot, *inspector);
     const bool written = writer->write(files, int(sizeof files / sizeof files[0]));
-    inspector->detachThreads();
+    inspector->release();
     return written;
 }
 

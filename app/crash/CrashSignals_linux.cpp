@@ -1,11 +1,19 @@
 #include "CrashSignals.h"
 
+#include "AlternateStack.h"
+
 #include <atomic>
+#include <cerrno>
+#include <new>
+#include <pthread.h>
 #include <cstdlib>
 #include <dlfcn.h>
 #include <sys/mman.h>
 #include <sys/syscall.h>
 #include <unistd.h>
+
+// The C library's own entry, for when nothing lies behind our sigaction.
+extern "C" int __sigaction(int, const struct sigaction*, struct sigaction*);
 
 namespace crash {
 
@@ -13,22 +21,13 @@ namespace {
 
 constexpr int kCrashSignals[] = {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT, SIGTRAP, SIGSYS};
 constexpr size_t kAlternateStackSize = 256 * 1024;
+constexpr size_t kThreadAlternateStackSize = 64 * 1024;
 
 std::atomic<CrashSignals::Handler> crashHandler{nullptr};
 std::atomic<bool> protection{false};
 
 using SigactionFunction = int (*)(int, const struct sigaction*, struct sigaction*);
 std::atomic<SigactionFunction> nextSigaction{nullptr};
-
-} // namespace
-
-} // namespace crash
-
-extern "C" int __sigaction(int, const struct sigaction*, struct sigaction*);
-
-namespace crash {
-
-namespace {
 
 // The sigaction behind ours: the C library's, or that of a library
 // interposed after us.
@@ -87,16 +86,10 @@ bool CrashSignals::install(Handler handler)
 
 bool CrashSignals::installAlternateStack()
 {
-    stack_t current = {};
-    if (sigaltstack(nullptr, &current) == 0 && !(current.ss_flags & SS_DISABLE) && current.ss_size >= kAlternateStackSize)
-        return true;
-    void* memory = mmap(nullptr, kAlternateStackSize, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (memory == MAP_FAILED)
-        return false;
-    stack_t stack = {};
-    stack.ss_sp = memory;
-    stack.ss_size = kAlternateStackSize;
-    return sigaltstack(&stack, nullptr) == 0;
+    // Installation runs on the main thread, which lives as long as the process.
+    static AlternateStack mainStack(kAlternateStackSize);
+    mainStack.keep();
+    return mainStack.active();
 }
 
 void CrashSignals::handleSignal(int signo, siginfo_t* info, void* context)
@@ -145,7 +138,8 @@ extern "C" sighandler_t signal(int signo, sighandler_t handler)
 
 // A pure virtual call ends in a dump like any other crash once the handler
 // is in place, instead of the runtime's message and abort.
-extern "C" void __cxa_pure_virtual()
+// Kept in one piece so that a debugger unwinds through it.
+extern "C" __attribute__((optimize("no-reorder-blocks-and-partition"))) void __cxa_pure_virtual()
 {
     if (crash::CrashSignals::installed())
         __builtin_trap();
@@ -153,4 +147,40 @@ extern "C" void __cxa_pure_virtual()
     if (auto next = reinterpret_cast<PureCall>(dlsym(RTLD_NEXT, "__cxa_pure_virtual")))
         next();
     abort();
+}
+
+namespace {
+
+using ThreadStart = void* (*)(void*);
+using PthreadCreateFunction = int (*)(pthread_t*, const pthread_attr_t*, ThreadStart, void*);
+
+struct ThreadLaunch {
+    ThreadStart start;
+    void* argument;
+};
+
+// Every thread started once the handler is in place gets a signal stack of
+// its own for its whole life: a stack overflow on it dumps too.
+void* runWithAlternateStack(void* argument)
+{
+    const ThreadLaunch launch = *static_cast<ThreadLaunch*>(argument);
+    delete static_cast<ThreadLaunch*>(argument);
+    crash::AlternateStack stack(crash::kThreadAlternateStackSize);
+    return launch.start(launch.argument);
+}
+
+} // namespace
+
+extern "C" int pthread_create(pthread_t* thread, const pthread_attr_t* attributes, ThreadStart start, void* argument)
+{
+    static const auto next = reinterpret_cast<PthreadCreateFunction>(dlsym(RTLD_NEXT, "pthread_create"));
+    if (!next)
+        return EAGAIN;
+    auto* launch = crash::CrashSignals::installed() ? new (std::nothrow) ThreadLaunch{start, argument} : nullptr;
+    if (!launch)
+        return next(thread, attributes, start, argument);
+    const int result = next(thread, attributes, &runWithAlternateStack, launch);
+    if (result != 0)
+        delete launch;
+    return result;
 }

@@ -20,7 +20,8 @@ public:
     void recordCrash(pid_t tid, const siginfo_t& info, const ucontext_t& context);
     // Stops and reads every other thread; false when the system forbids it.
     bool attachOtherThreads();
-    void detachThreads();
+    // Lets the stopped threads go and closes what reading opened.
+    void release();
     void readMappings();
     void findStacks();
     void findModules();
@@ -35,17 +36,23 @@ public:
 
 private:
     const MappingRecord* mappingAt(uint64_t address) const;
+    const MappingRecord* stackAbove(uint64_t address) const;
+    ssize_t readPiece(uint64_t address, uint8_t* buffer, size_t length);
+    ssize_t readThroughPipe(uint64_t address, uint8_t* buffer, size_t length);
     bool attachThread(pid_t tid, ThreadRecord& thread);
     void findStack(ThreadRecord& thread);
     void addRange(uint64_t start, uint64_t end);
     void addAround(uint64_t address, uint64_t before, uint64_t after);
     void sortAndMergeRanges();
     void readBuildId(ModuleRecord& module);
+    void findBuildIdNote(uint64_t address, uint64_t size, ModuleRecord& module);
     bool parseMapping(const char* line, size_t length, MappingRecord& mapping);
 
     CrashSnapshot& snapshot;
     pid_t pid;
-    pid_t readerPid;
+    bool readingOwnCopy = false;
+    bool ownReadsThroughPipe = false;
+    int ownPipe[2] = {-1, -1};
     int attachedCount = 0;
     pid_t attached[kMaxThreads];
 };

@@ -22,6 +22,7 @@ namespace {
 
 constexpr uint64_t kRedZone = 128;
 constexpr uint64_t kStackLimit = 256 * 1024;
+constexpr uint64_t kOverflowReach = 64 * 1024;
 constexpr uint64_t kCodeAround = 256;
 constexpr uint64_t kDataAround = 1024;
 constexpr uint64_t kFullMemoryBudget = 3500ull * 1024 * 1024;
@@ -99,7 +100,6 @@ void regsFromContext(user_regs_struct& r, const ucontext_t& context)
 ProcessInspector::ProcessInspector(CrashSnapshot& snapshot, pid_t pid)
     : snapshot(snapshot)
     , pid(pid)
-    , readerPid(pid)
 {
     snapshot.pid = pid;
     snapshot.threadCount = 0;
@@ -147,13 +147,13 @@ bool ProcessInspector::attachOtherThreads()
     const int fd = open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
         return false;
-    bool allowed = true;
+    bool refused = false;
     alignas(8) char entries[4096];
     for (;;) {
         const long got = syscall(SYS_getdents64, fd, entries, sizeof entries);
         if (got <= 0)
             break;
-        for (long offset = 0; offset < got && allowed;) {
+        for (long offset = 0; offset < got;) {
             const auto* entry = reinterpret_cast<const dirent64*>(entries + offset);
             offset += entry->d_reclen;
             if (!isNumber(entry->d_name) || snapshot.threadCount >= kMaxThreads)
@@ -162,15 +162,15 @@ bool ProcessInspector::attachOtherThreads()
             parseDecimal(entry->d_name, &tid);
             if (pid_t(tid) == snapshot.exception.tid)
                 continue;
-            ThreadRecord& thread = snapshot.threads[snapshot.threadCount];
-            if (attachThread(pid_t(tid), thread))
+            // A thread that is just ending refuses too; the others still count.
+            if (attachThread(pid_t(tid), snapshot.threads[snapshot.threadCount]))
                 ++snapshot.threadCount;
-            else if (errno == EPERM)
-                allowed = false;
+            else
+                refused = true;
         }
     }
     close(fd);
-    return allowed;
+    return !refused;
 }
 
 bool ProcessInspector::attachThread(pid_t tid, ThreadRecord& thread)
@@ -189,11 +189,16 @@ bool ProcessInspector::attachThread(pid_t tid, ThreadRecord& thread)
     return true;
 }
 
-void ProcessInspector::detachThreads()
+void ProcessInspector::release()
 {
     for (int i = 0; i < attachedCount; ++i)
         ptrace(PTRACE_DETACH, attached[i], nullptr, nullptr);
     attachedCount = 0;
+    for (int& fd : ownPipe) {
+        if (fd >= 0)
+            close(fd);
+        fd = -1;
+    }
 }
 
 void ProcessInspector::readMappings()
@@ -259,11 +264,25 @@ const MappingRecord* ProcessInspector::mappingAt(uint64_t address) const
     return nullptr;
 }
 
+// A thread that overflowed its stack has its stack pointer just below it,
+// in a gap or in the guard pages.
+const MappingRecord* ProcessInspector::stackAbove(uint64_t address) const
+{
+    for (int i = 0; i < snapshot.mappingCount; ++i) {
+        const MappingRecord& mapping = snapshot.mappings[i];
+        if (mapping.start > address)
+            return mapping.start - address <= kOverflowReach ? &mapping : nullptr;
+    }
+    return nullptr;
+}
+
 void ProcessInspector::findStack(ThreadRecord& thread)
 {
     const uint64_t sp = thread.regs.rsp;
     thread.stackStart = thread.stackEnd = sp;
     const MappingRecord* mapping = mappingAt(sp);
+    if (!mapping || !(mapping->flags & MapRead))
+        mapping = stackAbove(sp);
     if (!mapping || !(mapping->flags & MapRead))
         return;
     thread.stackStart = sp - kRedZone >= mapping->start && sp >= kRedZone ? sp - kRedZone : mapping->start;
@@ -299,13 +318,14 @@ void ProcessInspector::readBuildId(ModuleRecord& module)
 {
     module.buildIdSize = 0;
     Elf64_Ehdr header;
-    if (read(module.base, &header, sizeof header) != sizeof header || header.e_ident[EI_CLASS] != ELFCLASS64)
+    if (read(module.base, &header, sizeof header) != sizeof header || header.e_ident[EI_CLASS] != ELFCLASS64
+        || header.e_phentsize != sizeof(Elf64_Phdr))
         return;
     Elf64_Phdr programHeaders[64];
     const size_t count = header.e_phnum < 64 ? header.e_phnum : 64;
-    if (header.e_phentsize != sizeof(Elf64_Phdr)
-        || read(module.base + header.e_phoff, programHeaders, count * sizeof(Elf64_Phdr)) != count * sizeof(Elf64_Phdr))
+    if (read(module.base + header.e_phoff, programHeaders, count * sizeof(Elf64_Phdr)) != count * sizeof(Elf64_Phdr))
         return;
+    // Where the file's addresses were moved to: its first loaded segment sits at the base.
     uint64_t bias = module.base;
     for (size_t i = 0; i < count; ++i) {
         if (programHeaders[i].p_type == PT_LOAD) {
@@ -313,27 +333,30 @@ void ProcessInspector::readBuildId(ModuleRecord& module)
             break;
         }
     }
-    for (size_t i = 0; i < count; ++i) {
-        const Elf64_Phdr& note = programHeaders[i];
-        if (note.p_type != PT_NOTE)
-            continue;
-        alignas(4) uint8_t notes[1024];
-        const size_t size = note.p_memsz < sizeof notes ? size_t(note.p_memsz) : sizeof notes;
-        read(bias + note.p_vaddr, notes, size);
-        for (size_t offset = 0; offset + sizeof(Elf64_Nhdr) <= size;) {
-            const auto* entry = reinterpret_cast<const Elf64_Nhdr*>(notes + offset);
-            const size_t name = offset + sizeof(Elf64_Nhdr);
-            const size_t descriptor = name + ((entry->n_namesz + 3) & ~3u);
-            if (descriptor + entry->n_descsz > size)
-                break;
-            if (entry->n_type == NT_GNU_BUILD_ID && entry->n_namesz == 4 && std::memcmp(notes + name, "GNU", 4) == 0
-                && entry->n_descsz <= kMaxBuildIdSize) {
-                module.buildIdSize = entry->n_descsz;
-                std::memcpy(module.buildId, notes + descriptor, entry->n_descsz);
-                return;
-            }
-            offset = descriptor + ((entry->n_descsz + 3) & ~3u);
+    for (size_t i = 0; i < count && module.buildIdSize == 0; ++i) {
+        if (programHeaders[i].p_type == PT_NOTE)
+            findBuildIdNote(bias + programHeaders[i].p_vaddr, programHeaders[i].p_memsz, module);
+    }
+}
+
+void ProcessInspector::findBuildIdNote(uint64_t address, uint64_t size, ModuleRecord& module)
+{
+    alignas(4) uint8_t notes[1024];
+    const size_t length = size < sizeof notes ? size_t(size) : sizeof notes;
+    read(address, notes, length);
+    for (size_t offset = 0; offset + sizeof(Elf64_Nhdr) <= length;) {
+        const auto* entry = reinterpret_cast<const Elf64_Nhdr*>(notes + offset);
+        const size_t name = offset + sizeof(Elf64_Nhdr);
+        const size_t descriptor = name + ((entry->n_namesz + 3) & ~3u);
+        if (descriptor + entry->n_descsz > length)
+            return;
+        if (entry->n_type == NT_GNU_BUILD_ID && entry->n_namesz == 4 && std::memcmp(notes + name, "GNU", 4) == 0
+            && entry->n_descsz <= kMaxBuildIdSize) {
+            module.buildIdSize = entry->n_descsz;
+            std::memcpy(module.buildId, notes + descriptor, entry->n_descsz);
+            return;
         }
+        offset = descriptor + ((entry->n_descsz + 3) & ~3u);
     }
 }
 
@@ -441,26 +464,59 @@ size_t ProcessInspector::read(uint64_t address, void* buffer, size_t length)
     size_t done = 0;
     size_t good = 0;
     while (done < length) {
-        const iovec local{bytes + done, length - done};
-        const iovec remote{reinterpret_cast<void*>(address + done), length - done};
-        const ssize_t got = process_vm_readv(readerPid, &local, 1, &remote, 1, 0);
-        if (got < 0 && (errno == EPERM || errno == ESRCH) && readerPid != getpid()) {
-            // Not allowed into the crashed process: our own copy of its
-            // memory, taken when the helper started, is the next best thing.
-            readerPid = getpid();
-            continue;
-        }
+        const uint64_t pageEnd = ((address + done) | (kPageSize - 1)) + 1;
+        const size_t piece = pageEnd - (address + done) < length - done ? size_t(pageEnd - (address + done)) : length - done;
+        const ssize_t got = readPiece(address + done, bytes + done, length - done);
         if (got > 0) {
             done += size_t(got);
             good += size_t(got);
             continue;
         }
-        const uint64_t page = ((address + done) | (kPageSize - 1)) + 1;
-        const size_t skip = page - (address + done) < length - done ? size_t(page - (address + done)) : length - done;
-        std::memset(bytes + done, 0, skip);
-        done += skip;
+        std::memset(bytes + done, 0, piece);
+        done += piece;
     }
     return good;
+}
+
+ssize_t ProcessInspector::readPiece(uint64_t address, uint8_t* buffer, size_t length)
+{
+    const iovec local{buffer, length};
+    const iovec remote{reinterpret_cast<void*>(address), length};
+    if (!readingOwnCopy) {
+        const ssize_t got = process_vm_readv(pid, &local, 1, &remote, 1, 0);
+        if (got >= 0 || (errno != EPERM && errno != ESRCH && errno != ENOSYS))
+            return got;
+        // Not allowed into the crashed process: our own copy of its memory,
+        // taken when the helper started, is the next best thing.
+        readingOwnCopy = true;
+    }
+    if (!ownReadsThroughPipe) {
+        const ssize_t got = process_vm_readv(getpid(), &local, 1, &remote, 1, 0);
+        if (got >= 0 || (errno != ENOSYS && errno != EPERM))
+            return got;
+        ownReadsThroughPipe = true;
+    }
+    return readThroughPipe(address, buffer, length);
+}
+
+// Without process_vm_readv: a pipe takes our own memory and answers EFAULT
+// instead of a fault where it is not readable.
+ssize_t ProcessInspector::readThroughPipe(uint64_t address, uint8_t* buffer, size_t length)
+{
+    if (ownPipe[0] < 0 && pipe2(ownPipe, O_CLOEXEC) != 0)
+        return -1;
+    const uint64_t pageEnd = (address | (kPageSize - 1)) + 1;
+    const size_t piece = pageEnd - address < length ? size_t(pageEnd - address) : length;
+    const ssize_t put = write(ownPipe[1], reinterpret_cast<const void*>(address), piece);
+    if (put <= 0)
+        return -1;
+    for (ssize_t taken = 0; taken < put;) {
+        const ssize_t got = ::read(ownPipe[0], buffer + taken, size_t(put - taken));
+        if (got <= 0)
+            return taken > 0 ? taken : -1;
+        taken += got;
+    }
+    return put;
 }
 
 } // namespace crash

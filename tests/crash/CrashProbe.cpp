@@ -20,12 +20,10 @@
 #include <thread>
 #include <unistd.h>
 
-namespace {
+static std::atomic<int> readyToCrash{0};
+static char* volatile heapMarker = nullptr;
 
-std::atomic<int> readyToCrash{0};
-char* volatile heapMarker = nullptr;
-
-void announceCrash()
+static void announceCrash()
 {
     timespec now;
     clock_gettime(CLOCK_MONOTONIC, &now);
@@ -33,14 +31,14 @@ void announceCrash()
     std::fflush(stdout);
 }
 
-__attribute__((noinline)) void crashByNullWrite()
+__attribute__((noinline)) static void crashByNullWrite()
 {
     volatile int* volatile target = nullptr;
     announceCrash();
     *target = 42;
 }
 
-__attribute__((noinline)) void crashByAbort()
+__attribute__((noinline)) static void crashByAbort()
 {
     announceCrash();
     std::abort();
@@ -57,20 +55,20 @@ struct Square : Shape {
     int corners() const override { return 4; }
 };
 
-__attribute__((noinline)) void crashByPureCall()
+__attribute__((noinline)) static void crashByPureCall()
 {
     announceCrash();
     Square square;
     std::printf("%d\n", square.corners());
 }
 
-__attribute__((noinline)) void crashOnSecondThread()
+__attribute__((noinline)) static void crashOnSecondThread()
 {
     std::thread worker([] { crashByNullWrite(); });
     worker.join();
 }
 
-__attribute__((noinline)) int crashByStackOverflow(int depth)
+__attribute__((noinline)) static int crashByStackOverflow(int depth)
 {
     volatile char frame[512];
     frame[0] = char(depth);
@@ -79,7 +77,13 @@ __attribute__((noinline)) int crashByStackOverflow(int depth)
     return crashByStackOverflow(depth + 1) + frame[0];
 }
 
-__attribute__((noinline)) void crashTogether()
+static void crashByStackOverflowOnSecondThread()
+{
+    std::thread worker([] { crashByStackOverflow(0); });
+    worker.join();
+}
+
+__attribute__((noinline)) static void crashTogether()
 {
     readyToCrash.fetch_add(1);
     while (readyToCrash.load() < 2) {
@@ -88,7 +92,7 @@ __attribute__((noinline)) void crashTogether()
     *target = 7;
 }
 
-void crashTwoThreadsAtOnce()
+static void crashTwoThreadsAtOnce()
 {
     announceCrash();
     std::thread first(crashTogether);
@@ -97,7 +101,7 @@ void crashTwoThreadsAtOnce()
     second.join();
 }
 
-void startSleepingThreads()
+static void startSleepingThreads()
 {
     for (int i = 0; i < 2; ++i)
         std::thread([] {
@@ -108,7 +112,7 @@ void startSleepingThreads()
 }
 
 // Built backwards so that the text exists only on the heap, not in the program file.
-__attribute__((noinline)) void crashWithHeapMarker()
+__attribute__((noinline)) static void crashWithHeapMarker()
 {
     const char reversed[] = "-REKRAM-PAEH-RBY";
     heapMarker = static_cast<char*>(std::malloc(4096));
@@ -119,12 +123,17 @@ __attribute__((noinline)) void crashWithHeapMarker()
     crashByNullWrite();
 }
 
-void forbidAttaching()
+// As a hardened system does: no ptrace at all, no reading of this process's
+// memory from another one; a process may still read its own.
+static void forbidAttaching()
 {
+    const __u32 self = __u32(getpid());
     sock_filter filter[] = {
         BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
-        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_ptrace, 1, 0),
-        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_process_vm_readv, 0, 1),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_ptrace, 3, 0),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_process_vm_readv, 0, 3),
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, args[0])),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, self, 0, 1),
         BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | (EPERM & SECCOMP_RET_DATA)),
         BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
     };
@@ -135,13 +144,11 @@ void forbidAttaching()
     }
 }
 
-void throwThroughNoexcept() noexcept
+static void throwThroughNoexcept() noexcept
 {
     announceCrash();
     throw std::runtime_error("nobody catches this");
 }
-
-} // namespace
 
 int main(int argc, char* argv[])
 {
@@ -165,6 +172,8 @@ int main(int argc, char* argv[])
         crashOnSecondThread();
     } else if (way == "overflow") {
         crashByStackOverflow(0);
+    } else if (way == "overflow-thread") {
+        crashByStackOverflowOnSecondThread();
     } else if (way == "together") {
         crashTwoThreadsAtOnce();
     } else if (way == "heap") {

@@ -1,3 +1,4 @@
+#include "ModalRunner.h"
 #include "UiLibSetup.h"
 #include "YSubColorDialog.h"
 #include "YToolButton.h"
@@ -50,6 +51,7 @@ private slots:
     void checkStripsFollowClicks();
     void imageCheckBoxGeometry();
     void colorButton();
+    void colorButtonPicksColour();
     void plainWithoutPainter();
     void colourDialogTexts();
     void resources_data();
@@ -187,6 +189,33 @@ void tst_YToolButton::colorButton()
     QCOMPARE(buttonColor(&button), QColor(Qt::green));
     button.setProperty("__color", 12);
     QVERIFY(!buttonColor(&button).isValid());
+}
+
+void tst_YToolButton::colorButtonPicksColour()
+{
+    YToolButton button;
+    button.resize(30, 24);
+    setColorButton(&button, QColor(10, 20, 30));
+    QSignalSpy changed(&button, &YToolButton::colorChanged);
+    button.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&button));
+
+    const QColor picked(200, 100, 50, 128);
+    runModal(
+        [&] {
+            QTest::mouseClick(&button, Qt::LeftButton);
+            return 0;
+        },
+        [&](QDialog *box) {
+            auto *dialog = qobject_cast<YSubColorDialog *>(box);
+            QVERIFY(dialog);
+            QCOMPARE(dialog->currentColor(), QColor(10, 20, 30));
+            dialog->setCurrentColor(picked);
+            QTest::mouseClick(buttonWithText(box, QString::fromUtf8("确定")), Qt::LeftButton);
+        });
+    QCOMPARE(changed.size(), 1);
+    QCOMPARE(changed.at(0).at(0).value<QColor>(), picked);
+    QCOMPARE(buttonColor(&button), picked);
 }
 
 void tst_YToolButton::plainWithoutPainter()

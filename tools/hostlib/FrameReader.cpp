@@ -56,7 +56,7 @@ bool FrameReader::take(Frame& frame, bool copyPixels)
     const bool freshB = !header(1).consumed && base(1);
     int chosen = -1;
     if (freshA && freshB)
-        chosen = lastMarked;
+        chosen = lastTaken;
     else if (freshA || freshB)
         chosen = freshA ? 0 : 1;
     if (chosen >= 0) {
@@ -72,8 +72,11 @@ bool FrameReader::take(Frame& frame, bool copyPixels)
         } else if (copyPixels) {
             frame.image = QImage();
         }
-        setConsumed(chosen, true);
-        lastMarked = chosen;
+        // The other buffer holds older content: taking it later would go back
+        // in time, so it is given back to the runner too.
+        setConsumed(0, true);
+        setConsumed(1, true);
+        lastTaken = chosen;
     }
     memory.unlock();
     return chosen >= 0;

@@ -42,7 +42,7 @@ public:
     void setConsumed(int buffer, bool consumed);
 
     // Takes the newest buffer holding untaken content, if any: copies its
-    // pixels and marks it consumed, all under the segment lock.
+    // pixels and marks both buffers consumed, all under the segment lock.
     bool take(Frame& frame, bool copyPixels = true);
 
     QSharedMemory& segment() { return memory; }
@@ -51,7 +51,9 @@ private:
     uchar* base(int buffer) const;
 
     QSharedMemory memory;
-    // The runner only moves into a buffer the host marked consumed, so when
-    // both hold untaken content the last one marked is the one being written.
-    int lastMarked = 1;
+    // After a take both buffers are marked consumed; the runner then writes
+    // the other buffer once and moves back into the taken one, so when both
+    // hold untaken content the one taken last holds the newest. At set-up the
+    // runner writes A and moves into B, which it finds marked.
+    int lastTaken = 1;
 };

@@ -229,7 +229,7 @@ QImage ResourcePainter::shadowCorner(const QColor &colour, int maxAlpha) const
     for (int y = 0; y < shadowSize; ++y) {
         for (int x = 0; x < shadowSize; ++x) {
             const double d = std::hypot(shadowSize - x - 0.5, shadowSize - y - 0.5) / shadowSize;
-            const double k = d >= 1 ? 0 : std::pow(1 - d, 2.2);
+            const double k = d >= 1 ? 0 : std::pow(1 - d, 1.7);
             QColor c = colour;
             c.setAlphaF(k * maxAlpha / 255.0);
             image.setPixelColor(x, y, c);
@@ -245,7 +245,7 @@ QImage ResourcePainter::shadowEdge(const QColor &colour, int maxAlpha, double fa
         const double d = (shadowSize - y - 0.5) / shadowSize;
         for (int x = 0; x < shadowSize; ++x) {
             const double along = fadeFrom + (fadeTo - fadeFrom) * (x + 0.5) / shadowSize;
-            const double k = std::pow(1 - d, 2.2) * along;
+            const double k = std::pow(1 - d, 1.7) * along;
             QColor c = colour;
             c.setAlphaF(k * maxAlpha / 255.0);
             image.setPixelColor(x, y, c);
@@ -277,14 +277,14 @@ bool ResourcePainter::writeAll(const QString &root) const
         {"images/icon_info.png", messageIcon(QColor("#2fa8e0"), "i", false)},
         {"images/icon_jinggao.png", messageIcon(QColor("#f0a020"), "!", true)},
         {"images/icon_cuowu.png", messageIcon(QColor("#e5484d"), "x", false)},
-        {"images/icon_tanyuanjiao.png", shadowCorner(plainShadow, 110)},
-        {"images/icon_tanyuanjiao2.png", shadowEdge(plainShadow, 110, 0.75, 1.0)},
-        {"images/icon_tanzhi.png", shadowEdge(plainShadow, 110, 1.0, 1.0)},
-        {"images/icon_tanyuanjiao3.png", shadowEdge(plainShadow, 110, 1.0, 0.75)},
-        {"images/icon_seltanyuanjiao.png", shadowCorner(activeGlow, 150)},
-        {"images/icon_seltanyuanjiao2.png", shadowEdge(activeGlow, 150, 0.75, 1.0)},
-        {"images/icon_seltanzhi.png", shadowEdge(activeGlow, 150, 1.0, 1.0)},
-        {"images/icon_seltanyuanjiao3.png", shadowEdge(activeGlow, 150, 1.0, 0.75)},
+        {"images/icon_tanyuanjiao.png", shadowCorner(plainShadow, 120)},
+        {"images/icon_tanyuanjiao2.png", shadowEdge(plainShadow, 120, 0.75, 1.0)},
+        {"images/icon_tanzhi.png", shadowEdge(plainShadow, 120, 1.0, 1.0)},
+        {"images/icon_tanyuanjiao3.png", shadowEdge(plainShadow, 120, 1.0, 0.75)},
+        {"images/icon_seltanyuanjiao.png", shadowCorner(activeGlow, 170)},
+        {"images/icon_seltanyuanjiao2.png", shadowEdge(activeGlow, 170, 0.75, 1.0)},
+        {"images/icon_seltanzhi.png", shadowEdge(activeGlow, 170, 1.0, 1.0)},
+        {"images/icon_seltanyuanjiao3.png", shadowEdge(activeGlow, 170, 1.0, 0.75)},
     };
     for (const auto &[path, image] : images) {
         const QString file = QDir(root).filePath(path);

@@ -305,7 +305,7 @@ void StandinView::render()
     descriptor = MiniSurface { MINI_SURFACE_MAGIC, pixels.width(), pixels.height(),
                                int(pixels.bytesPerLine()), pixels.constBits() };
     if (window)
-        window->requestUpdate();
+        window->update();
     if (!changed.isEmpty())
         firePaint(changed);
 }

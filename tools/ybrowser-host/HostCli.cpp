@@ -182,7 +182,8 @@ void HostCli::poll()
 
 void HostCli::saveFrame(const QImage& image)
 {
-    if (options.frames <= saved.size())
+    // Frames before the first finished load show an empty page.
+    if (options.frames <= saved.size() || host.loadFinishedCount() == 0)
         return;
     const qint64 now = clock.elapsed();
     if (lastSavedAt >= 0 && now - lastSavedAt < options.everyMs)
