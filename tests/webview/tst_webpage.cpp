@@ -2,7 +2,6 @@
 #include "LocalHttpServer.h"
 #include "PromptDriver.h"
 #include "TabWidget.h"
-#include "WebPage.h"
 #include "YEngineView.h"
 #include "YWebView_Qt.h"
 #include "UiLibSetup.h"
@@ -80,7 +79,6 @@ private slots:
     void init();
     void cleanup();
 
-    void pageOfEveryView();
     void selfSignedHttps_data();
     void selfSignedHttps();
     void geolocationGranted();
@@ -148,14 +146,6 @@ bool WebPageTest::load(WebView* view, const QUrl& url)
     QSignalSpy finished(tabs, &TabWidget::loadFinished);
     view->setUrl(url.toString());
     return finished.wait(20000) && finished.last().at(0).toBool();
-}
-
-void WebPageTest::pageOfEveryView()
-{
-    auto* page = qobject_cast<WebPage*>(pageOf(view));
-    QVERIFY(page);
-    QCOMPARE(page->parent(), static_cast<YWebView_Qt*>(view)->engine());
-    QCOMPARE(page->profile(), QWebEngineProfile::defaultProfile());
 }
 
 void WebPageTest::selfSignedHttps_data()

@@ -1,4 +1,3 @@
-#include "FrameHeader.h"
 #include "HookLists.h"
 #include "LocalHttpServer.h"
 #include "PromptDriver.h"
@@ -93,7 +92,6 @@ private slots:
     void newWindow();
     void contextMenu_data();
     void contextMenu();
-    void muting();
     void renderProcessPrompt_data();
     void renderProcessPrompt();
     void killedRenderProcess_data();
@@ -347,17 +345,6 @@ void WebViewQtTest::contextMenu()
     QPointer<QMenu> guard(menu);
     menu->close();
     QTRY_VERIFY(!guard);
-}
-
-void WebViewQtTest::muting()
-{
-    WebView* view = tabs->createTab();
-    QVERIFY(!view->isMuted());
-    view->setMuted(true);
-    QVERIFY(view->isMuted());
-    QVERIFY(static_cast<YWebView_Qt*>(view)->engine()->page()->isAudioMuted());
-    view->setMuted(false);
-    QVERIFY(!view->isMuted());
 }
 
 void WebViewQtTest::renderProcessPrompt_data()
