@@ -34,6 +34,7 @@ void YConfiger::loadConfig()
     const QByteArray fromEnvironment = qgetenv("YCONFIG_FILE");
     path = fromEnvironment.isEmpty() ? defaultConfigPath() : QString::fromLocal8Bit(fromEnvironment);
     loaded = true;
+    entries.clear();
     if (!QFileInfo(path).isReadable())
         return;
     QSettings settings(path, QSettings::IniFormat);

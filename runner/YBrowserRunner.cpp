@@ -2,19 +2,13 @@
 
 #include "ui_YBrowserRunner.h"
 
+#include "BorderAdjustFilter.h"
 #include "LogWriter.h"
 #include "PageSizeRule.h"
 #include "TabWidget.h"
 #include "UrlLineEdit.h"
 #include "WebView.h"
 #include "YToolButtonPainters.h"
-
-// The move/resize filter lands with the dialog library; until then the
-// window simply stays where it is put.
-#if __has_include("BorderAdjustFilter.h")
-#include "BorderAdjustFilter.h"
-#define YBR_HAVE_BORDER_FILTER 1
-#endif
 
 #include <QApplication>
 #include <QCompleter>
@@ -211,10 +205,8 @@ void YBrowserRunner::wireWidgets()
     connect(ui->ok, &QPushButton::clicked, this, &YBrowserRunner::settingDone);
     YUILIB::setImageStrip(ui->ok, QStringLiteral(":/YBrowserRunner/Resources/btn_close_dis_nor_hot_pre.png"));
     installEventFilter(this);
-#ifdef YBR_HAVE_BORDER_FILTER
     auto* borderFilter = new BorderAdjustFilter(this, ui->widget);
     borderFilter->setMaxSize(largestWindow);
-#endif
     connect(ui->comboBox, &QComboBox::currentTextChanged, this, &YBrowserRunner::handlePageSizeText);
     connect(ui->defaultMode, QOverload<int>::of(&QComboBox::currentIndexChanged), this, &YBrowserRunner::handleEngineChanged);
     connect(tabs, &TabWidget::viewUpdate, this, &YBrowserRunner::handleViewUpdate);

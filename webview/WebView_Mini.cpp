@@ -74,8 +74,14 @@ WebView_Mini::~WebView_Mini()
 {
     liveViews().remove(this);
     armCallbacks(false);
-    if (d->engineWindow)
+    // The engine window outlives the view: out of the container, out of
+    // sight. The engine mapped it itself, so the wrapper may not know it is
+    // shown and would take hide() alone for a no-op.
+    if (d->engineWindow) {
         d->engineWindow->setParent(nullptr);
+        d->engineWindow->show();
+        d->engineWindow->hide();
+    }
     delete d;
 }
 

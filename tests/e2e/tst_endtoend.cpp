@@ -22,6 +22,19 @@ bool takeFrame(FrameReader& reader, FrameReader::Frame& frame, int timeoutMs = 1
     }
     return false;
 }
+
+// Takes frames until one shows `colour` at (x, y): the page paints some time
+// after its load has finished.
+bool takeFrameShowing(FrameReader& reader, FrameReader::Frame& frame, QRgb colour, int x = 5, int y = 5)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 15000) {
+        if (takeFrame(reader, frame, 1000) && frame.image.pixel(x, y) == colour)
+            return true;
+    }
+    return false;
+}
 }
 
 class tst_EndToEnd : public QObject
@@ -36,8 +49,103 @@ private slots:
     void unreachableServer();
     void shortParamsAndMalformedInput();
     void settingCloseClickSendsSettingDone();
+    void cookiesOutliveTheRunner();
+    void threeRunnersShareOneProfile();
     void silentHeartbeatEndsRunner();
+
+private:
+    QByteArray cookieHeaderFor(const RunnerFixture& f, const QString& path) const;
 };
+
+namespace {
+QByteArray cookiePage(const QString& name)
+{
+    return QStringLiteral("<html><head><script>document.cookie = '%1=yes; max-age=86400; path=/';"
+                          "document.title = 'set %1';</script></head><body style='margin:0;background:#204080'></body></html>")
+        .arg(name)
+        .toUtf8();
+}
+}
+
+QByteArray tst_EndToEnd::cookieHeaderFor(const RunnerFixture& f, const QString& path) const
+{
+    for (const QByteArray& request : f.http.requests()) {
+        if (!request.startsWith("GET /" + path.toLatin1() + " "))
+            continue;
+        for (const QByteArray& line : request.split('\n')) {
+            if (line.toLower().startsWith("cookie:"))
+                return line.mid(7).trimmed();
+        }
+        return QByteArray("");
+    }
+    return QByteArray();
+}
+
+void tst_EndToEnd::cookiesOutliveTheRunner()
+{
+    RunnerFixture f;
+    f.writePage("set.html", cookiePage("login"));
+    f.writePage("check.html", RunnerFixture::solidPage("check", "white"));
+    QVERIFY(f.start(f.params({ f.http.urlFor("set.html") })));
+    QTRY_COMPARE_WITH_TIMEOUT(f.host.lastTitle(), QStringLiteral("set login"), 20000);
+    f.host.send(Quit);
+    QVERIFY(f.host.waitForFinished(15000));
+    QCOMPARE(f.host.process().exitCode(), 0);
+
+    RunnerHost again;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_DATA_HOME", f.home.path());
+    again.setEnvironment(env);
+    QVERIFY(again.start(f.params({ f.http.urlFor("check.html") })) && again.waitForConnectDone());
+    QVERIFY(again.waitForLoads(1, 20000));
+    QCOMPARE(cookieHeaderFor(f, "check.html"), QByteArray("login=yes"));
+}
+
+void tst_EndToEnd::threeRunnersShareOneProfile()
+{
+    RunnerFixture f;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_DATA_HOME", f.home.path());
+    std::vector<std::unique_ptr<RunnerHost>> hosts;
+    QStringList keys;
+    for (int i = 0; i < 3; ++i) {
+        f.writePage(QStringLiteral("set%1.html").arg(i), cookiePage(QStringLiteral("c%1").arg(i)));
+        hosts.push_back(std::make_unique<RunnerHost>());
+        hosts.back()->setEnvironment(env);
+        hosts.back()->setHeartbeatInterval(2000);
+        BrowserParams p = f.params({ f.http.urlFor(QStringLiteral("set%1.html").arg(i)) }, QSize(320, 200));
+        p.sharedMemoryKey = f.key + QString::number(i);
+        keys << p.sharedMemoryKey;
+        QVERIFY(hosts.back()->start(p));
+    }
+    for (int i = 0; i < 3; ++i) {
+        QVERIFY(hosts[i]->waitForConnectDone(30000));
+        QTRY_COMPARE_WITH_TIMEOUT(hosts[i]->lastTitle(), QStringLiteral("set c%1").arg(i), 30000);
+    }
+    for (int i = 0; i < 3; ++i) {
+        FrameReader reader(keys.at(i));
+        FrameReader::Frame frame;
+        QVERIFY(takeFrameShowing(reader, frame, qRgb(0x20, 0x40, 0x80)));
+        QCOMPARE(frame.header.size, QSize(320, 200));
+    }
+    for (auto& host : hosts)
+        host->send(Quit);
+    for (auto& host : hosts) {
+        QVERIFY(host->waitForFinished(15000));
+        QCOMPARE(host->process().exitCode(), 0);
+    }
+
+    f.writePage("check.html", RunnerFixture::solidPage("check", "white"));
+    RunnerHost again;
+    again.setEnvironment(env);
+    QVERIFY(again.start(f.params({ f.http.urlFor("check.html") })) && again.waitForConnectDone());
+    QVERIFY(again.waitForLoads(1, 20000));
+    QList<QByteArray> cookies = cookieHeaderFor(f, "check.html").split(';');
+    for (QByteArray& cookie : cookies)
+        cookie = cookie.trimmed();
+    std::sort(cookies.begin(), cookies.end());
+    QCOMPARE(cookies, (QList<QByteArray> { "c0=yes", "c1=yes", "c2=yes" }));
+}
 
 void tst_EndToEnd::greetingThenConnectDone()
 {
@@ -73,14 +181,8 @@ void tst_EndToEnd::changeUrlAnswersLoadFinishedAndFrames()
 
     FrameReader reader(f.key);
     FrameReader::Frame frame;
-    QElapsedTimer clock;
-    clock.start();
-    bool blue = false;
-    while (!blue && clock.elapsed() < 10000) {
-        QVERIFY(takeFrame(reader, frame));
-        blue = pixelBytes(frame.image, 5, 5) == QByteArray("\xc8\x14\x0a\xff", 4);
-    }
-    QVERIFY(blue);
+    QVERIFY(takeFrameShowing(reader, frame, qRgb(10, 20, 200)));
+    QCOMPARE(pixelBytes(frame.image, 5, 5), QByteArray("\xc8\x14\x0a\xff", 4));
     QCOMPARE(frame.header.size, QSize(640, 360));
     QVERIFY(frame.header.wholeFrame);
     QCOMPARE(frame.header.dirty, QRect(0, 0, 640, 360));

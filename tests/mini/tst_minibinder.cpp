@@ -87,11 +87,12 @@ void tst_MiniBinder::bindsWholeInterfacesOnly()
     // An unbound table holds no pointer at all, a bound one every pointer.
     QCOMPARE(nullEntries(mini), bound ? 0 : int(sizeof(mini) / sizeof(QFunctionPointer)));
     QCOMPARE(nullEntries(vip), bound ? 0 : int(sizeof(vip) / sizeof(QFunctionPointer)));
-    const bool fileMissing = !QFile::exists(file);
-    QCOMPARE(miniResult.error.startsWith(QStringLiteral("Cannot load library ") + file), fileMissing);
-    if (!bound && !fileMissing)
-        QCOMPARE(MiniEngineBinder::describe(miniResult),
-                 QStringLiteral("%1 lacks %2").arg(file, missingMini.join(' ')));
+    if (bound)
+        QCOMPARE(MiniEngineBinder::describe(miniResult), file);
+    else if (!QFile::exists(file))
+        QCOMPARE(MiniEngineBinder::describe(miniResult), file + " does not exist");
+    else
+        QCOMPARE(MiniEngineBinder::describe(miniResult), QStringLiteral("%1 lacks %2").arg(file, missingMini.join(' ')));
 }
 
 void tst_MiniBinder::configuredFile_data()

@@ -21,8 +21,6 @@ private slots:
     void loadResults_data();
     void loadResults();
     void keepsHistory();
-    void keepsVolumeAndMuteFlag();
-    void paintsWholePageAndResizes();
     void deliversFavicon_data();
     void deliversFavicon();
     void asksBeforeOpeningNewWindows();
@@ -262,51 +260,6 @@ void tst_StandinEngine::keepsHistory()
     mini.ymini_load_url(view, server.url("/img").toUtf8());
     QCOMPARE(mini.ymini_can_go_forward(view), 0);
     QCOMPARE(mini.ymini_can_go_back(view), 1);
-}
-
-void tst_StandinEngine::keepsVolumeAndMuteFlag()
-{
-    MiniWebView view = createMini();
-    QCOMPARE(mini.ymini_get_media_volume(view), 1.0f);
-    mini.ymini_set_media_volume(view, 0.5f);
-    QCOMPARE(mini.ymini_get_media_volume(view), 0.5f);
-    QCOMPARE(mini.ymini_get_media_volume(nullptr), 0.0f);
-
-    MiniWebView other = createVip();
-    QCOMPARE(vip.yvip_is_audio_muted(other), 0);
-    vip.yvip_set_audio_muted(other, true);
-    QCOMPARE(vip.yvip_is_audio_muted(other), 1);
-    QCOMPARE(mini.ymini_get_media_volume(other), 1.0f);
-    vip.yvip_set_audio_muted(other, false);
-    QCOMPARE(vip.yvip_is_audio_muted(other), 0);
-}
-
-void tst_StandinEngine::paintsWholePageAndResizes()
-{
-    MiniWebView view = createVip(40, 20);
-    vip.yvip_load_url(view, server.url("/b").toUtf8());
-    QVERIFY(waitForFinish());
-
-    QVector<quint32> page(40 * 20 + 1, 0x11111111u);
-    mini.ymini_paint(view, page.data(), 0);
-    // Blue page, dark text at the top left, nothing written past the page.
-    QCOMPARE(page[19 * 40 + 39], 0xff0000ffu);
-    QVERIFY(page.mid(0, 40 * 10).count(0xff0000ffu) < 40 * 10);
-    QCOMPARE(page.last(), 0x11111111u);
-
-    MiniDeviceContext dc = vip.yvip_lock_view_dc(view);
-    QVector<quint32> copy(40 * 20);
-    SurfaceCapture::copyPage(dc, 40, 20, reinterpret_cast<unsigned char*>(copy.data()));
-    vip.yvip_unlock_view_dc(view);
-    QCOMPARE(copy, page.mid(0, 40 * 20));
-
-    events.clear();
-    vip.yvip_resize(view, 60, 20);
-    QCOMPARE(events, QStringList { "paint 0 0 60 20 ff0000ff" });
-    events.clear();
-    vip.yvip_resize(view, 60, 20);
-    vip.yvip_resize(view, 0, -5);
-    QCOMPARE(events, QStringList { "paint 0 0 1 1 ff0000ff" });
 }
 
 void tst_StandinEngine::deliversFavicon_data()

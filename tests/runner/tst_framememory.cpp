@@ -64,13 +64,11 @@ class tst_FrameMemory : public QObject
 private slots:
     void createsOrJoins();
     void setUpMarksBTaken();
-    void firstPartialSwitchesToB();
     void partialsAccumulateWhileNothingTaken();
     void partialAfterWholeFrameKeepsWholeFrame();
     void clipping_data();
     void clipping();
     void swapsOnlyAfterHostTakes();
-    void lockIsFreeBetweenCalls();
     void noSegment();
     void boundedSize_data();
     void boundedSize();
@@ -121,37 +119,6 @@ void tst_FrameMemory::setUpMarksBTaken()
     runner.finishSetUp(false);
     QCOMPARE(host.header(0)->engineFlag, quint8(0));
     QCOMPARE(host.header(1)->engineFlag, quint8(0));
-}
-
-void tst_FrameMemory::firstPartialSwitchesToB()
-{
-    const QString key = uniqueKey();
-    FrameMemory runner(key);
-    QVERIFY(runner.attach());
-    Host host(key);
-    QVERIFY(host.join());
-    startWholeFrame(runner.bufferA(), QSize(64, 48));
-    runner.finishSetUp(false);
-
-    FrameHeader* h = runner.nextFrameBuffer(QSize(64, 48), false);
-    QCOMPARE(h, runner.bufferB());
-    QCOMPARE(runner.writingSecond(), true);
-    runner.writeUpdate(h, QPoint(5, 7), solid(QSize(3, 2), qRgba(0x11, 0x22, 0x33, 0x44)));
-    FrameHeader* b = host.header(1);
-    QCOMPARE(b->consumed, quint8(0));
-    QCOMPARE(b->wholeFrame, quint8(0));
-    QCOMPARE(b->width, 64);
-    QCOMPARE(b->height, 48);
-    QCOMPARE(host.dirty(1), QRect(5, 7, 3, 2));
-    const QByteArray expected = QByteArray::fromHex("332211443322114433221144");
-    QCOMPARE(host.bytes(1, (7 * 64 + 5) * 4, 12), expected);
-    QCOMPARE(host.bytes(1, (8 * 64 + 5) * 4, 12), expected);
-    QCOMPARE(host.bytes(1, (7 * 64 + 4) * 4, 4), QByteArray(4, 0));
-    QCOMPARE(host.bytes(1, (7 * 64 + 8) * 4, 4), QByteArray(4, 0));
-    QCOMPARE(host.bytes(1, (9 * 64 + 5) * 4, 4), QByteArray(4, 0));
-    // A keeps its whole frame untouched for the host.
-    QCOMPARE(host.header(0)->wholeFrame, quint8(1));
-    QCOMPARE(host.dirty(0), QRect(0, 0, 64, 48));
 }
 
 void tst_FrameMemory::partialsAccumulateWhileNothingTaken()
@@ -273,19 +240,6 @@ void tst_FrameMemory::swapsOnlyAfterHostTakes()
     QCOMPARE(host.header(1)->engineFlag, quint8(0));
     host.header(1)->consumed = 1;
     QCOMPARE(runner.nextFrameBuffer(QSize(30, 12), false), runner.bufferB());
-}
-
-void tst_FrameMemory::lockIsFreeBetweenCalls()
-{
-    const QString key = uniqueKey();
-    FrameMemory runner(key);
-    QVERIFY(runner.attach());
-    runner.finishSetUp(false);
-    Host host(key);
-    QVERIFY(host.join());
-    runner.nextFrameBuffer(QSize(20, 10), false);
-    QVERIFY(host.memory.lock());
-    QVERIFY(host.memory.unlock());
 }
 
 void tst_FrameMemory::noSegment()

@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QCompleter>
 #include <QLineEdit>
+#include <QListView>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
@@ -89,6 +90,10 @@ private slots:
     void maxFollowsWindowState();
     void buttons();
     void completerHistory();
+    void engineSwitch();
+    void hostLimits();
+    void windowSize_data();
+    void windowSize();
 
 private:
     QTemporaryDir logDir;
@@ -99,6 +104,7 @@ private:
 void tst_RunnerWindow::initTestCase()
 {
     YUILIB::initialise();
+    qRegisterMetaType<WebView*>();
     WebView::registerFactory(WebView::QtEngine, [](TabWidget* tab) { return new FakeView(tab); });
     writer.reset(new LogWriter(logDir.path()));
 }
@@ -287,6 +293,7 @@ void tst_RunnerWindow::pageSizeTyped_data()
     QTest::newRow("no star") << "1920" << "1920" << before << 0;
     QTest::newRow("leading zeros") << "0800*0600" << "0800*0600" << QSize(800, 600) << 0;
     QTest::newRow("letters refused") << "12a4*5x" << "124*5" << QSize(124, 5) << 0;
+    QTest::newRow("beyond int") << "99999999999*6" << "99999999999*6" << before << 0;
     QTest::newRow("second star refused") << "3**2" << "3*2" << QSize(3, 2) << 0;
 }
 
@@ -374,6 +381,16 @@ void tst_RunnerWindow::maxFollowsWindowState()
     QTest::mouseClick(max, Qt::LeftButton);
     QTRY_VERIFY(runner.isMaximized());
     QVERIFY(runner.params().maximized);
+    // A double click on the title bar goes through the window's move/resize filter.
+    QWindow* window = runner.windowHandle();
+    QTest::mouseMove(window, QPoint(200, 16));
+    QTest::mouseDClick(window, Qt::LeftButton, {}, QPoint(200, 16));
+    QTRY_VERIFY(!runner.isMaximized());
+    QVERIFY(!max->isChecked());
+    QTest::mouseMove(window, QPoint(210, 16));
+    QTest::mouseDClick(window, Qt::LeftButton, {}, QPoint(210, 16));
+    QTRY_VERIFY(runner.isMaximized());
+    QVERIFY(max->isChecked());
 }
 
 void tst_RunnerWindow::buttons()
@@ -390,6 +407,10 @@ void tst_RunnerWindow::buttons()
     QCOMPARE(view->actions, QStringList({ "back", "forward", "reload" }));
     QTest::mouseClick(runner.findChild<QPushButton*>("ok"), Qt::LeftButton);
     QCOMPARE(done.count(), 1);
+    QSignalSpy icons(&runner, &YBrowserRunner::iconChanged);
+    view->report(view->url(), solidIcon(Qt::blue));
+    QCOMPARE(icons.count(), 1);
+    QCOMPARE(icons.at(0).at(0).value<QIcon>().pixmap(16, 16).toImage().pixel(4, 4), QColor(Qt::blue).rgb());
 
     QLineEdit* edit = runner.findChild<QLineEdit*>();
     edit->setText("127.0.0.1:8/typed");
@@ -413,18 +434,118 @@ void tst_RunnerWindow::completerHistory()
     QVERIFY(firstCompleter);
     QCOMPARE(firstCompleter->filterMode(), Qt::MatchContains);
     QCOMPARE(firstCompleter->model()->rowCount(), 1);
+    auto* popup = qobject_cast<QListView*>(firstCompleter->popup());
+    QVERIFY(popup->uniformItemSizes());
+    QCOMPARE(popup->styleSheet(), QStringLiteral("QListView { color: #eeeeee; outline: 0px; border: 1px solid darkgray;"
+                                                 " background-color: rgb(80,80,83); selection-background-color: rgb(55,143,252); }"));
     view->report("http://127.0.0.1:1/b", QIcon());
     QCOMPARE(edit->completer(), firstCompleter);
-    view->report("not a url at all%%", QIcon());
+    view->report("http://bad host/", QIcon());
+    QCOMPARE(edit->completer(), firstCompleter);
     view->report("http://127.0.0.1:1/c", QIcon());
     QVERIFY(edit->completer() != firstCompleter);
-    QCOMPARE(edit->completer()->model()->rowCount(), 3);
-    QCOMPARE(edit->completer()->model()->index(2, 0).data().toString(), QStringLiteral("http://127.0.0.1:1/c"));
+    QCOMPARE(edit->completer()->model()->rowCount(), 2);
+    QCOMPARE(edit->completer()->model()->index(1, 0).data().toString(), QStringLiteral("http://127.0.0.1:1/c"));
     // A background tab's report does not reach the history.
     auto* other = qobject_cast<FakeView*>(tabs->createTab());
     tabs->setCurrentIndex(0);
     other->report("http://127.0.0.1:1/background", QIcon());
-    QCOMPARE(edit->completer()->model()->rowCount(), 3);
+    QCOMPARE(edit->completer()->model()->rowCount(), 2);
+}
+
+void tst_RunnerWindow::engineSwitch()
+{
+    const BrowserParams p = record({ "http://127.0.0.1:1/a", "http://127.0.0.1:1/b" }, "http://127.0.0.1:1/b");
+    YBrowserRunner runner(p);
+    Host host(p.sharedMemoryKey);
+    auto* tabs = runner.findChild<TabWidget*>();
+    auto* mode = runner.findChild<QComboBox*>("defaultMode");
+    auto* old = tabs->currentView();
+
+    // No view kind for mode 2: the switch is refused and the selector goes back.
+    WebView::registerFactory(WebView::VipMiniEngine, nullptr);
+    mode->setCurrentIndex(1);
+    QCOMPARE(mode->currentIndex(), 0);
+    QCOMPARE(tabs->engineMode(), int(WebView::QtEngine));
+    QCOMPARE(tabs->count(), 2);
+    QCOMPARE(tabs->currentView(), old);
+    QVERIFY(logLines().last().startsWith("No engine for mode, the tab keeps its engine : \"2\""));
+
+    WebView::registerFactory(WebView::VipMiniEngine, [](TabWidget* tab) { return new FakeView(tab); });
+    QSignalSpy changed(tabs, &TabWidget::currentViewChanged);
+    mode->setCurrentIndex(1);
+    QCOMPARE(tabs->engineMode(), int(WebView::VipMiniEngine));
+    QCOMPARE(tabs->count(), 2);
+    QCOMPARE(tabs->currentIndex(), 1);
+    QCOMPARE(changed.count(), 1);
+    auto* replacement = qobject_cast<FakeView*>(tabs->currentView());
+    QVERIFY(replacement != old);
+    QCOMPARE(replacement->loads, QStringList { "http://127.0.0.1:1/b" });
+    QCOMPARE(runner.params().urls, QStringList({ "http://127.0.0.1:1/a", "http://127.0.0.1:1/b" }));
+    runner.wholeImage();
+    QCOMPARE(host.header(1)->engineFlag, quint8(1));
+    QVERIFY(mode->isHidden());
+    WebView::registerFactory(WebView::VipMiniEngine, nullptr);
+}
+
+void tst_RunnerWindow::hostLimits()
+{
+    // A page beyond a frame buffer: bounded, shown as such, and no message.
+    BrowserParams p = record({ "http://127.0.0.1:1/a" }, "http://127.0.0.1:1/a", QSize(9000, 5000));
+    p.windowRect = QRect(0, 0, 100000, -5);
+    MessageCatcher catcher;
+    {
+        YBrowserRunner runner(p);
+        runner.updateParams(p);
+        QCOMPARE(runner.pageSize(), QSize(7680, 4320));
+        QCOMPARE(runner.findChild<QComboBox*>("comboBox")->currentText(), QStringLiteral("7680*4320"));
+        QCOMPARE(runner.size(), QSize(7680, 1).expandedTo(runner.minimumSize()));
+    }
+    QCoreApplication::processEvents();
+    QCOMPARE(catcher.seen.size(), 0);
+
+    // A segment the host made smaller: the page shrinks until a frame fits.
+    p = record({ "http://127.0.0.1:1/a" }, "http://127.0.0.1:1/a", QSize(1920, 1080));
+    QSharedMemory small(p.sharedMemoryKey);
+    QVERIFY(small.create(28 + 40000));
+    YBrowserRunner runner(p);
+    QCOMPARE(runner.pageSize(), QSize(1920, 5));
+    auto* view = qobject_cast<FakeView*>(runner.findChild<TabWidget*>()->currentView());
+    QCOMPARE(view->sizes.last(), QSize(1920, 5));
+    const auto* a = static_cast<const FrameHeader*>(small.constData());
+    QCOMPARE(a->width, 1920);
+    QCOMPARE(a->height, 5);
+    QCOMPARE(reinterpret_cast<const QRgb*>(a + 1)[1920 * 5 - 1], FakeView::colourOf(view->id, 1));
+    runner.findChild<QComboBox*>("comboBox")->setCurrentText("100*200");
+    QCOMPARE(runner.pageSize(), QSize(100, 100));
+    runner.wholeImage();
+    QCOMPARE(a->height, 100);
+}
+
+void tst_RunnerWindow::windowSize_data()
+{
+    QTest::addColumn<bool>("maximized");
+    QTest::addColumn<QRect>("windowRect");
+    QTest::addColumn<QSize>("size");
+
+    QTest::newRow("normal") << false << QRect(50, 60, 900, 600) << QSize(900, 600);
+    QTest::newRow("maximised") << true << QRect(50, 60, 900, 600) << QSize(1920, 1080);
+}
+
+void tst_RunnerWindow::windowSize()
+{
+    QFETCH(bool, maximized);
+    QFETCH(QRect, windowRect);
+    QFETCH(QSize, size);
+
+    BrowserParams p = record({ "http://127.0.0.1:1/a" }, "http://127.0.0.1:1/a");
+    p.maximized = maximized;
+    p.windowRect = windowRect;
+    YBrowserRunner runner(p);
+    QCOMPARE(runner.size(), size);
+    QCOMPARE(runner.findChild<QPushButton*>("max")->isChecked(), maximized);
+    QCOMPARE(runner.params().windowRect, QRect(QPoint(0, 0), size));
+    QCOMPARE(runner.params().maximized, maximized);
 }
 
 QTEST_MAIN(tst_RunnerWindow)

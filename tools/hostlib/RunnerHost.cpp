@@ -17,7 +17,7 @@ RunnerHost::RunnerHost(QObject* parent)
         emit runnerFinished(code);
     });
     runner.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    heartbeat.setInterval(5000);
+    heartbeat.setInterval(heartbeatMs);
 }
 
 RunnerHost::~RunnerHost()
@@ -48,6 +48,7 @@ QString RunnerHost::defaultRunnerPath()
 
 void RunnerHost::setHeartbeatInterval(int ms)
 {
+    heartbeatMs = ms;
     heartbeat.stop();
     if (ms > 0) {
         heartbeat.setInterval(ms);
@@ -75,7 +76,7 @@ void RunnerHost::onNewConnection()
     }
     link = socket;
     connect(link, &QLocalSocket::readyRead, this, &RunnerHost::onReadyRead);
-    if (heartbeat.interval() > 0)
+    if (heartbeatMs > 0)
         heartbeat.start();
     emit connected();
     onReadyRead();

@@ -70,6 +70,7 @@ private:
     QLocalSocket* link = nullptr;
     QProcess runner;
     QTimer heartbeat;
+    int heartbeatMs = 5000;
     QString runnerPath;
     QString greeting = QStringLiteral("YBrowserHost");
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();

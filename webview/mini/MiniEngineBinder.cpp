@@ -36,6 +36,11 @@ MiniEngineBinder::Result bindTable(const QString& file, const EntryPoint (&entry
     MiniEngineBinder::Result result;
     result.file = file;
     std::memset(table, 0, tableSize);
+    // The loader's own message names the last variant of the name it tried.
+    if (!QFileInfo::exists(file)) {
+        result.error = QStringLiteral("%1 does not exist").arg(file);
+        return result;
+    }
     QLibrary library(file);
     if (!library.load()) {
         result.error = library.errorString();
