@@ -1,6 +1,12 @@
 #include "WebPage.h"
 
+#include "YFrameDialog.h"
+#include "YTipDlg.h"
+#include "ui_PasswordWidget.h"
+
+#include <QApplication>
 #include <QAuthenticator>
+#include <QStyle>
 #include <QWebEngineCertificateError>
 #include <QWebEngineClientCertificateSelection>
 #include <QWebEngineRegisterProtocolHandlerRequest>
@@ -24,8 +30,9 @@ bool WebPage::certificateError(const QWebEngineCertificateError& error)
 
 void WebPage::handleAuthenticationRequired(const QUrl& requestUrl, QAuthenticator* auth)
 {
-    Q_UNUSED(requestUrl);
-    *auth = QAuthenticator();
+    // The realm stays markup on purpose; the address is shown as text.
+    const QString intro = tr("在%2输入%1的用户名和密码").arg(auth->realm()).arg(requestUrl.toString().toHtmlEscaped());
+    askForCredentials(tr("要求身份验证"), intro, auth);
 }
 
 void WebPage::handleFeaturePermissionRequested(const QUrl& securityOrigin, QWebEnginePage::Feature feature)
@@ -36,13 +43,42 @@ void WebPage::handleFeaturePermissionRequested(const QUrl& securityOrigin, QWebE
 void WebPage::handleProxyAuthenticationRequired(const QUrl& requestUrl, QAuthenticator* auth, const QString& proxyHost)
 {
     Q_UNUSED(requestUrl);
-    Q_UNUSED(proxyHost);
-    *auth = QAuthenticator();
+    const QString intro = tr("使用以下参数连接到代理\"%1\"：").arg(proxyHost.toHtmlEscaped());
+    askForCredentials(tr("要求代理身份验证"), intro, auth);
+}
+
+void WebPage::askForCredentials(const QString& title, const QString& intro, QAuthenticator* auth)
+{
+    QWidget* owner = view();
+    QStyle* style = owner ? owner->style() : QApplication::style();
+    auto* content = new QWidget;
+    Ui::PasswordWidget form;
+    form.setupUi(content);
+    form.m_iconLabel->setText(QString());
+    form.m_iconLabel->setPixmap(style->standardIcon(QStyle::SP_MessageBoxQuestion, nullptr, owner).pixmap(32, 32));
+    form.m_infoLabel->setText(intro);
+    form.m_infoLabel->setWordWrap(true);
+
+    YFrameDialog dialog(title, content, owner, YFrameDialog::Ok | YFrameDialog::Cancel, YFrameDialog::Ok,
+                        YFrameDialog::ResizeFlags(), false, RECT { 20, 26, 20, 10 });
+    if (dialog.exec(nullptr, false) == YFrameDialog::Ok) {
+        auth->setUser(form.m_userNameLineEdit->text());
+        auth->setPassword(form.m_passwordLineEdit->text());
+    } else {
+        // An empty authenticator cancels the request.
+        *auth = QAuthenticator();
+    }
 }
 
 void WebPage::handleRegisterProtocolHandlerRequested(QWebEngineRegisterProtocolHandlerRequest request)
 {
-    request.reject();
+    const QString text = tr("允许%1打开所有%2链接？").arg(request.origin().host(QUrl::FullyDecoded)).arg(request.scheme());
+    const auto answer = YTipDlg::question(view(), tr("许可请求"), text, YFrameDialog::Yes | YFrameDialog::No,
+                                          YFrameDialog::NoButton);
+    if (answer == YFrameDialog::Yes)
+        request.accept();
+    else
+        request.reject();
 }
 
 void WebPage::handleSelectClientCertificate(QWebEngineClientCertificateSelection selection)

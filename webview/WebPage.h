@@ -24,6 +24,7 @@ private slots:
     void handleProxyAuthenticationRequired(const QUrl& requestUrl, QAuthenticator* auth, const QString& proxyHost);
 
 private:
+    void askForCredentials(const QString& title, const QString& intro, QAuthenticator* auth);
     void handleRegisterProtocolHandlerRequested(QWebEngineRegisterProtocolHandlerRequest request);
     void handleSelectClientCertificate(QWebEngineClientCertificateSelection selection);
 };

@@ -4,6 +4,7 @@
 #include "TabWidget.h"
 #include "WebPage.h"
 #include "YEngineView.h"
+#include "YTipDlg.h"
 
 #include <QAction>
 #include <QImage>
@@ -195,6 +196,9 @@ QString YWebView_Qt::terminationText(int exitCode)
 
 void YWebView_Qt::handleRenderProcessTerminated(QWebEnginePage::RenderProcessTerminationStatus status, int exitCode)
 {
-    Q_UNUSED(status);
-    Q_UNUSED(exitCode);
+    const auto answer = YTipDlg::question(window(), terminationTitle(status), terminationText(exitCode),
+                                          YFrameDialog::Yes | YFrameDialog::No, YFrameDialog::NoButton);
+    // Reload from the event loop, once the prompt is gone.
+    if (answer == YFrameDialog::Yes)
+        QTimer::singleShot(0, this, [this] { reload(); });
 }

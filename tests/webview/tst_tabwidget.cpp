@@ -63,6 +63,7 @@ QStringList runContextMenu(TabWidget& tabs, const QPoint& pos, const QString& ch
         menu->close();
     });
     poll.start(10);
+    // What the window system delivers for a right click; QTest's own clicks do not make one.
     QContextMenuEvent event(QContextMenuEvent::Mouse, pos, tabs.tabBar()->mapToGlobal(pos));
     QApplication::sendEvent(tabs.tabBar(), &event);
     return entries;

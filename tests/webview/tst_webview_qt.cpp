@@ -1,10 +1,11 @@
-#include "FrameHeader.h"
 #include "HookLists.h"
 #include "LocalHttpServer.h"
+#include "PromptDriver.h"
 #include "StubView.h"
 #include "TabWidget.h"
 #include "YEngineView.h"
 #include "YWebView_Qt.h"
+#include "UiLibSetup.h"
 
 #include <QApplication>
 #include <QBuffer>
@@ -15,6 +16,8 @@
 #include <QtTest>
 
 #include <vector>
+
+#include <signal.h>
 
 Q_DECLARE_METATYPE(WebView*)
 
@@ -89,7 +92,10 @@ private slots:
     void newWindow();
     void contextMenu_data();
     void contextMenu();
-    void muting();
+    void renderProcessPrompt_data();
+    void renderProcessPrompt();
+    void killedRenderProcess_data();
+    void killedRenderProcess();
 
 private:
     bool load(WebView* view, const QString& path);
@@ -341,15 +347,76 @@ void WebViewQtTest::contextMenu()
     QTRY_VERIFY(!guard);
 }
 
-void WebViewQtTest::muting()
+void WebViewQtTest::renderProcessPrompt_data()
 {
+    QTest::addColumn<int>("status");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("text");
+    const QString question = "\n你想重新加载页面吗？";
+    QTest::newRow("normal") << 0 << 0 << "渲染过程正常退出" << "使用代码退出渲染过程：0" + question;
+    QTest::newRow("abnormal") << 1 << 1 << "渲染过程异常退出" << "使用代码退出渲染过程：1" + question;
+    QTest::newRow("crashed, code 5") << 2 << 5 << "渲染过程崩溃了" << "使用代码退出渲染过程：5" + question;
+    QTest::newRow("killed") << 3 << 9 << "渲染过程被杀死" << "使用代码退出渲染过程：9" + question;
+    QTest::newRow("unknown status") << 7 << -11 << "" << "使用代码退出渲染过程：-11" + question;
+}
+
+// The prompt's texts for every status, answered No: nothing is reloaded.
+void WebViewQtTest::renderProcessPrompt()
+{
+    QFETCH(int, status);
+    QFETCH(int, exitCode);
+    QFETCH(QString, title);
+    QFETCH(QString, text);
     WebView* view = tabs->createTab();
-    QVERIFY(!view->isMuted());
-    view->setMuted(true);
-    QVERIFY(view->isMuted());
-    QVERIFY(static_cast<YWebView_Qt*>(view)->engine()->page()->isAudioMuted());
-    view->setMuted(false);
-    QVERIFY(!view->isMuted());
+    QVERIFY(load(view, "/titled"));
+    const int served = server.requestCount("/titled");
+    PromptDriver driver(PromptDriver::click(YFrameDialog::No));
+
+    emit static_cast<YWebView_Qt*>(view)->engine()->renderProcessTerminated(
+        QWebEnginePage::RenderProcessTerminationStatus(status), exitCode);
+
+    QCOMPARE(driver.titles, QStringList { title });
+    QCOMPARE(driver.texts, QStringList { text });
+    QTest::qWait(300);
+    QCOMPARE(server.requestCount("/titled"), served);
+}
+
+void WebViewQtTest::killedRenderProcess_data()
+{
+    QTest::addColumn<QString>("answer");
+    QTest::newRow("no leaves the page") << "no";
+    QTest::newRow("title-bar close leaves the page") << "close";
+    QTest::newRow("yes reloads") << "yes";
+}
+
+void WebViewQtTest::killedRenderProcess()
+{
+    QFETCH(QString, answer);
+    WebView* view = tabs->createTab();
+    QVERIFY(load(view, "/titled"));
+    QWebEnginePage* page = static_cast<YWebView_Qt*>(view)->engine()->page();
+    const qint64 pid = page->renderProcessPid();
+    QVERIFY(pid > 0);
+    const int served = server.requestCount("/titled");
+    PromptDriver driver(answer == "yes" ? PromptDriver::click(YFrameDialog::Yes)
+                        : answer == "no" ? PromptDriver::click(YFrameDialog::No)
+                                         : PromptDriver::closeByTitleBar());
+    QSignalSpy finished(tabs, &TabWidget::loadFinished);
+
+    QCOMPARE(::kill(pid_t(pid), SIGKILL), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(driver.titles, QStringList { "渲染过程被杀死" }, 10000);
+    QCOMPARE(driver.texts, QStringList { "使用代码退出渲染过程：9\n你想重新加载页面吗？" });
+
+    if (answer == "yes") {
+        QTRY_COMPARE_WITH_TIMEOUT(server.requestCount("/titled"), served + 1, 10000);
+        QTRY_VERIFY(!finished.isEmpty() && finished.last().at(0).toBool());
+        QTRY_VERIFY(page->renderProcessPid() > 0 && page->renderProcessPid() != pid);
+    } else {
+        QTest::qWait(500);
+        QCOMPARE(server.requestCount("/titled"), served);
+        QCOMPARE(view->url(), server.url("/titled").toString());
+    }
 }
 
 int main(int argc, char* argv[])
@@ -357,6 +424,7 @@ int main(int argc, char* argv[])
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     runHooks(startupHooks());
+    YUILIB::initialise();
     WebViewQtTest test;
     return QTest::qExec(&test, argc, argv);
 }
