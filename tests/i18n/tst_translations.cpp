@@ -210,6 +210,12 @@ void tst_Translations::keyTexts_data()
     QTest::newRow("en colour dialog") << "en" << QByteArray("YUILIB::YSubColorDialog")
                                       << QByteArray("获取屏幕颜色(&P)") << "&Pick Screen Color";
     QTest::newRow("ru other context") << "ru" << QByteArray("YFrameDialog") << QByteArray("确定") << QString();
+    QTest::newRow("ru login intro") << "ru" << QByteArray("WebPage") << QByteArray("在%2输入%1的用户名和密码")
+                                    << QString::fromUtf8("Введите имя пользователя и пароль для %1 на %2");
+    QTest::newRow("en proxy intro") << "en" << QByteArray("WebPage") << QByteArray("使用以下参数连接到代理\"%1\"：")
+                                    << "Connect to proxy \"%1\" using:";
+    QTest::newRow("ru password label") << "ru" << QByteArray("PasswordWidget") << QByteArray("密  码：")
+                                       << QString::fromUtf8("Пароль:");
     // The engine view has no meta-object of its own, so its menu asks in its base's context.
     QTest::newRow("en engine menu") << "en" << QByteArray("QWebEngineView") << QByteArray("打开链接") << "Open Link";
     QTest::newRow("ru engine menu") << "ru" << QByteArray("QWebEngineView") << QByteArray("刷新")

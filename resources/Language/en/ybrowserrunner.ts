@@ -13,6 +13,29 @@
     </message>
 </context>
 <context>
+    <name>PasswordWidget</name>
+    <message>
+        <source>Form</source>
+        <translation>Form</translation>
+    </message>
+    <message>
+        <source>Icon</source>
+        <translation>Icon</translation>
+    </message>
+    <message>
+        <source>Info</source>
+        <translation>Info</translation>
+    </message>
+    <message>
+        <source>用户名：</source>
+        <translation>User name:</translation>
+    </message>
+    <message>
+        <source>密  码：</source>
+        <translation>Password:</translation>
+    </message>
+</context>
+<context>
     <name>TabWidget</name>
     <message>
         <source>新建标签</source>
@@ -41,6 +64,33 @@
     <message>
         <source>重新加载所有标签页</source>
         <translation>Reload All Tabs</translation>
+    </message>
+</context>
+<context>
+    <name>WebPage</name>
+    <message>
+        <source>在%2输入%1的用户名和密码</source>
+        <translation>Enter the user name and password for %1 at %2</translation>
+    </message>
+    <message>
+        <source>要求身份验证</source>
+        <translation>Authentication Required</translation>
+    </message>
+    <message>
+        <source>使用以下参数连接到代理&quot;%1&quot;：</source>
+        <translation>Connect to proxy &quot;%1&quot; using:</translation>
+    </message>
+    <message>
+        <source>要求代理身份验证</source>
+        <translation>Proxy Authentication Required</translation>
+    </message>
+    <message>
+        <source>允许%1打开所有%2链接？</source>
+        <translation>Allow %1 to open all %2 links?</translation>
+    </message>
+    <message>
+        <source>许可请求</source>
+        <translation>Permission Request</translation>
     </message>
 </context>
 <context>

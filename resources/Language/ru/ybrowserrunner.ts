@@ -13,6 +13,29 @@
     </message>
 </context>
 <context>
+    <name>PasswordWidget</name>
+    <message>
+        <source>Form</source>
+        <translation>Форма</translation>
+    </message>
+    <message>
+        <source>Icon</source>
+        <translation>Значок</translation>
+    </message>
+    <message>
+        <source>Info</source>
+        <translation>Сведения</translation>
+    </message>
+    <message>
+        <source>用户名：</source>
+        <translation>Имя пользователя:</translation>
+    </message>
+    <message>
+        <source>密  码：</source>
+        <translation>Пароль:</translation>
+    </message>
+</context>
+<context>
     <name>TabWidget</name>
     <message>
         <source>新建标签</source>
@@ -41,6 +64,33 @@
     <message>
         <source>重新加载所有标签页</source>
         <translation>Обновить все вкладки</translation>
+    </message>
+</context>
+<context>
+    <name>WebPage</name>
+    <message>
+        <source>在%2输入%1的用户名和密码</source>
+        <translation>Введите имя пользователя и пароль для %1 на %2</translation>
+    </message>
+    <message>
+        <source>要求身份验证</source>
+        <translation>Требуется аутентификация</translation>
+    </message>
+    <message>
+        <source>使用以下参数连接到代理&quot;%1&quot;：</source>
+        <translation>Подключение к прокси-серверу «%1» с параметрами:</translation>
+    </message>
+    <message>
+        <source>要求代理身份验证</source>
+        <translation>Требуется аутентификация на прокси-сервере</translation>
+    </message>
+    <message>
+        <source>允许%1打开所有%2链接？</source>
+        <translation>Разрешить %1 открывать все ссылки %2?</translation>
+    </message>
+    <message>
+        <source>许可请求</source>
+        <translation>Запрос разрешения</translation>
     </message>
 </context>
 <context>
