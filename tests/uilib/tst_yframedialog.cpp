@@ -381,9 +381,14 @@ void tst_YFrameDialog::resizeAndMove()
         QTRY_COMPARE(box->geometry(), moved);
         QVERIFY(pointer.settled());
 
-        // A drag starting on the central frame does nothing.
+        // A drag starting on the central frame does nothing, nor should a
+        // header press that moves within the drag distance.
         pointer.drag(QPoint(10, 120), QPoint(90, 160));
         QTest::qWait(20);
+        QCOMPARE(box->geometry(), moved);
+        pointer.drag(QPoint(40, 15), QPoint(44, 20));
+        QTest::qWait(20);
+        QEXPECT_FAIL("", "The dialog adapter moves on any travel: it has no drag distance yet", Continue);
         QCOMPARE(box->geometry(), moved);
         clickClose(box);
     });
@@ -427,6 +432,16 @@ void tst_YFrameDialog::maximiseAndDragRestore()
         const int pressX = global.x() * normal.width() / maximisedWidth;
         QTRY_COMPARE(box->pos(), next - QPoint(pressX + shadow, 15 + shadow));
         QTest::mouseRelease(box->windowHandle(), Qt::LeftButton, {}, box->mapFromGlobal(next));
+        QVERIFY(pointer.settled());
+
+        // A double click on the header restores as well as it maximises.
+        for (bool maximised : {true, false}) {
+            pointer.move(QPoint(60, 15));
+            QTest::mouseDClick(box->windowHandle(), Qt::LeftButton, {}, pointer.at(QPoint(60, 15)));
+            QTRY_COMPARE(box->isMaximized(), maximised);
+            QVERIFY(pointer.settled());
+        }
+        QCOMPARE(box->geometry().size(), normal.size());
         clickClose(box);
     });
 }
