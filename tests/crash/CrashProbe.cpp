@@ -14,7 +14,9 @@
 #include <ctime>
 #include <linux/filter.h>
 #include <linux/seccomp.h>
+#include <map>
 #include <stdexcept>
+#include <string>
 #include <sys/prctl.h>
 #include <sys/syscall.h>
 #include <thread>
@@ -62,12 +64,6 @@ __attribute__((noinline)) static void crashByPureCall()
     std::printf("%d\n", square.corners());
 }
 
-__attribute__((noinline)) static void crashOnSecondThread()
-{
-    std::thread worker([] { crashByNullWrite(); });
-    worker.join();
-}
-
 __attribute__((noinline)) static int crashByStackOverflow(int depth)
 {
     volatile char frame[512];
@@ -77,9 +73,9 @@ __attribute__((noinline)) static int crashByStackOverflow(int depth)
     return crashByStackOverflow(depth + 1) + frame[0];
 }
 
-static void crashByStackOverflowOnSecondThread()
+static void onSecondThread(void (*crash)())
 {
-    std::thread worker([] { crashByStackOverflow(0); });
+    std::thread worker(crash);
     worker.join();
 }
 
@@ -96,9 +92,8 @@ static void crashTwoThreadsAtOnce()
 {
     announceCrash();
     std::thread first(crashTogether);
-    std::thread second(crashTogether);
+    onSecondThread(crashTogether);
     first.join();
-    second.join();
 }
 
 static void startSleepingThreads()
@@ -150,56 +145,40 @@ static void throwThroughNoexcept() noexcept
     throw std::runtime_error("nobody catches this");
 }
 
+static void replaceHandler()
+{
+    signal(SIGSEGV, SIG_DFL);
+    struct sigaction ignore = {};
+    ignore.sa_handler = SIG_IGN;
+    sigaction(SIGSEGV, &ignore, nullptr);
+}
+
+static const std::map<std::string, void (*)()> kWays = {
+    {"nullwrite", [] { startSleepingThreads(); crashByNullWrite(); }},
+    {"abort", crashByAbort},
+    {"purecall", crashByPureCall},
+    {"thread", [] { onSecondThread(crashByNullWrite); }},
+    {"overflow", [] { crashByStackOverflow(0); }},
+    {"overflow-thread", [] { onSecondThread([] { crashByStackOverflow(0); }); }},
+    {"together", crashTwoThreadsAtOnce},
+    {"heap", crashWithHeapMarker},
+    {"noattach", [] { startSleepingThreads(); forbidAttaching(); crashByNullWrite(); }},
+    {"replace", [] { replaceHandler(); crashByNullWrite(); }},
+    {"closed", [] { CloseUnhandledException(); crashByNullWrite(); }},
+    {"closed-replace", [] { CloseUnhandledException(); signal(SIGSEGV, SIG_DFL); crashByNullWrite(); }},
+    {"terminate", throwThroughNoexcept},
+};
+
 int main(int argc, char* argv[])
 {
-    if (argc != 5) {
+    const auto way = argc == 5 ? kWays.find(argv[4]) : kWays.end();
+    if (way == kWays.end()) {
         std::fprintf(stderr, "usage: %s <level> <dump directory> <tag> <way>\n", argv[0]);
         return 2;
     }
     const int level = std::atoi(argv[1]);
-    const std::string way = argv[4];
     if (level >= 1)
         OpenUnhandledException(level == 2, argv[2], argv[3]);
-
-    if (way == "nullwrite") {
-        startSleepingThreads();
-        crashByNullWrite();
-    } else if (way == "abort") {
-        crashByAbort();
-    } else if (way == "purecall") {
-        crashByPureCall();
-    } else if (way == "thread") {
-        crashOnSecondThread();
-    } else if (way == "overflow") {
-        crashByStackOverflow(0);
-    } else if (way == "overflow-thread") {
-        crashByStackOverflowOnSecondThread();
-    } else if (way == "together") {
-        crashTwoThreadsAtOnce();
-    } else if (way == "heap") {
-        crashWithHeapMarker();
-    } else if (way == "noattach") {
-        startSleepingThreads();
-        forbidAttaching();
-        crashByNullWrite();
-    } else if (way == "replace") {
-        signal(SIGSEGV, SIG_DFL);
-        struct sigaction ignore = {};
-        ignore.sa_handler = SIG_IGN;
-        sigaction(SIGSEGV, &ignore, nullptr);
-        crashByNullWrite();
-    } else if (way == "closed") {
-        CloseUnhandledException();
-        crashByNullWrite();
-    } else if (way == "closed-replace") {
-        CloseUnhandledException();
-        signal(SIGSEGV, SIG_DFL);
-        crashByNullWrite();
-    } else if (way == "terminate") {
-        throwThroughNoexcept();
-    } else {
-        std::fprintf(stderr, "unknown way %s\n", way.c_str());
-        return 2;
-    }
+    way->second();
     return 4;
 }

@@ -1,40 +1,27 @@
-#include <QDir>
-#include <QFile>
+#include "CrashSupport.h"
+
 #include <QLocalServer>
-#include <QLocalSocket>
-#include <QProcess>
-#include <QRegularExpression>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <csignal>
-#include <sys/resource.h>
 
-namespace {
-
-class NoCoreProcess : public QProcess
-{
-protected:
-    void setupChildProcess() override
-    {
-        const rlimit none = {0, 0};
-        setrlimit(RLIMIT_CORE, &none);
-    }
-};
-
-} // namespace
-
-// The runner itself, killed from outside while it runs its event loop.
+// Processes with Chromium inside: the runner killed from outside while it runs
+// its event loop, and a probe that loads a page before it crashes.
 class tst_CrashRunner : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void dumpsWhenKilledFromOutside_data();
-    void dumpsWhenKilledFromOutside();
+    void runnerDumpsWhenKilledFromOutside_data();
+    void runnerDumpsWhenKilledFromOutside();
+    void pageLoadsAndTheCrashStillDumps_data();
+    void pageLoadsAndTheCrashStillDumps();
 };
 
-void tst_CrashRunner::dumpsWhenKilledFromOutside_data()
+void tst_CrashRunner::runnerDumpsWhenKilledFromOutside_data()
 {
     QTest::addColumn<int>("dumpLevel");
     QTest::addColumn<bool>("dumps");
@@ -44,7 +31,7 @@ void tst_CrashRunner::dumpsWhenKilledFromOutside_data()
     QTest::newRow("level -1") << -1 << false;
 }
 
-void tst_CrashRunner::dumpsWhenKilledFromOutside()
+void tst_CrashRunner::runnerDumpsWhenKilledFromOutside()
 {
     QFETCH(int, dumpLevel);
     QFETCH(bool, dumps);
@@ -56,7 +43,6 @@ void tst_CrashRunner::dumpsWhenKilledFromOutside()
     QVERIFY(config.open(QIODevice::WriteOnly));
     config.write("[General]\nDumpLevel=" + QByteArray::number(dumpLevel) + "\n");
     config.close();
-
     QLocalServer host;
     const QString serverName = QStringLiteral("tst_crashrunner_%1").arg(QCoreApplication::applicationPid());
     QLocalServer::removeServer(serverName);
@@ -70,39 +56,85 @@ void tst_CrashRunner::dumpsWhenKilledFromOutside()
     process.setWorkingDirectory(home.path());
     process.start(runner, {serverName, QString(), QStringLiteral("hello")});
     QVERIFY(process.waitForStarted());
-    // The runner may not talk to its host yet; it runs its loop either way.
-    QTest::qWaitFor([&] { return host.hasPendingConnections(); }, 5000);
+    // It connects once its handlers are in; on a loaded machine that takes a while.
+    QTest::qWaitFor([&] { return host.hasPendingConnections(); }, 60000);
     QCOMPARE(process.state(), QProcess::Running);
-
     ::kill(pid_t(process.processId()), SIGSEGV);
     QVERIFY(process.waitForFinished(60000));
 
     const QDir dumpDirectory(home.filePath(QStringLiteral("data/Corvane M1/dump")));
+    QCOMPARE(process.exitStatus(), dumps ? QProcess::NormalExit : QProcess::CrashExit);
+    QCOMPARE(process.exitCode(), dumps ? 0 : SIGSEGV);
     if (!dumps) {
-        QCOMPARE(process.exitStatus(), QProcess::CrashExit);
-        QCOMPARE(process.exitCode(), SIGSEGV);
         QVERIFY(!dumpDirectory.exists());
         return;
     }
-    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(process.exitCode(), 0);
-    const QStringList files = dumpDirectory.entryList(QDir::Files);
-    QCOMPARE(files.size(), 1);
-    QVERIFY2(QRegularExpression(QStringLiteral("^CorvaneM1_BrowserRunner_4\\.8\\.0\\.19560_\\d{14}\\.dmp$"))
-                 .match(files.first())
-                 .hasMatch(),
-             qPrintable(files.first()));
-
-    QProcess lldb;
-    lldb.start(QStringLiteral("lldb"), {QStringLiteral("--core"), dumpDirectory.filePath(files.first()), runner,
-                                        QStringLiteral("-b"), QStringLiteral("-o"), QStringLiteral("thread list"),
-                                        QStringLiteral("-o"), QStringLiteral("thread backtrace all")});
-    QVERIFY(lldb.waitForFinished(180000));
-    const QString output = QString::fromUtf8(lldb.readAllStandardOutput());
+    const QString dump = onlyFile(dumpDirectory.path());
+    QVERIFY2(QRegularExpression(QStringLiteral("/CorvaneM1_BrowserRunner_4\\.8\\.0\\.19560_\\d{14}\\.dmp$")).match(dump).hasMatch(),
+             qPrintable(dumpDirectory.entryList().join(',')));
+    const QString output = debuggerOutput(dump, runner, {QStringLiteral("thread list"), QStringLiteral("thread backtrace all")});
     QVERIFY2(output.contains(QStringLiteral("stop reason = signal SIGSEGV")), qPrintable(output));
     QVERIFY2(output.contains(QStringLiteral("YBrowserRunner`main")), qPrintable(output));
-    qInfo("runner dump: %lld bytes, %lld threads", QFileInfo(dumpDirectory.filePath(files.first())).size(),
-          qint64(output.count(QRegularExpression(QStringLiteral("(?m)^[ *] thread #\\d+: tid = ")))));
+    qInfo("runner dump: %lld bytes, %d threads", QFileInfo(dump).size(), threadCount(output));
+}
+
+void tst_CrashRunner::pageLoadsAndTheCrashStillDumps_data()
+{
+    QTest::addColumn<int>("level");
+
+    QTest::newRow("level 1") << 1;
+    QTest::newRow("level 2") << 2;
+}
+
+// Chromium runs in the same process as the crash handler: the page loads,
+// Chromium does not take the crash signals over, and a crash still dumps.
+void tst_CrashRunner::pageLoadsAndTheCrashStillDumps()
+{
+    QFETCH(int, level);
+
+    QTcpServer server;
+    QVERIFY(server.listen(QHostAddress::LocalHost));
+    connect(&server, &QTcpServer::newConnection, &server, [&server] {
+        QTcpSocket* socket = server.nextPendingConnection();
+        connect(socket, &QTcpSocket::readyRead, socket, [socket] {
+            socket->write("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nConnection: close\r\n\r\n"
+                          "<html><head><title>Crash guard page</title></head><body>ok</body></html>");
+            socket->disconnectFromHost();
+        });
+    });
+    QTemporaryDir home;
+    const QDir directory(home.filePath(QStringLiteral("dump")));
+    QVERIFY(QDir().mkpath(directory.path()));
+    const QString probe = qEnvironmentVariable("YBR_BUILD_DIR") + QStringLiteral("/tests/WebEngineProbe");
+    NoCoreProcess process;
+    process.setWorkingDirectory(home.path());
+    process.start(probe, {QString::number(level), directory.path(),
+                          QStringLiteral("http://127.0.0.1:%1/").arg(server.serverPort())});
+    QVERIFY(process.waitForStarted());
+    QByteArray output;
+    // The page server needs the event loop until the page is in; then block,
+    // so that the end is seen at once.
+    QTRY_VERIFY_WITH_TIMEOUT((output += process.readAllStandardOutput()).contains("crashing at")
+                                 || process.state() == QProcess::NotRunning, 60000);
+    process.waitForFinished(120000);
+    const qint64 end = monotonicNanoseconds();
+    output += process.readAllStandardOutput();
+    const QRegularExpressionMatch report
+        = QRegularExpression(QStringLiteral("^loaded: true\ntitle: Crash guard page\nhandlers kept\ncrashing at (\\d+)\n$"))
+              .match(QString::fromUtf8(output));
+    QVERIFY2(report.hasMatch(), output.constData());
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 0);
+    const QString dump = onlyFile(directory.path());
+    QVERIFY2(QRegularExpression(QStringLiteral("/WebEngineProbe_\\d{14}\\.dmp$")).match(dump).hasMatch(),
+             qPrintable(directory.entryList().join(',')));
+
+    const QString debugger = debuggerOutput(dump, probe, {QStringLiteral("thread list"), QStringLiteral("bt")});
+    QVERIFY2(debugger.contains(QStringLiteral("stop reason = signal SIGSEGV")), qPrintable(debugger));
+    QVERIFY2(debugger.contains(QStringLiteral("WebEngineProbe`::crashAfterPageLoaded()")), qPrintable(debugger));
+    QVERIFY2(threadCount(debugger) > 5, qPrintable(debugger));
+    qInfo("dump with WebEngine at level %d: %lld bytes, %d threads, %.1f ms from the crash to the end", level,
+          QFileInfo(dump).size(), threadCount(debugger), (end - report.captured(1).toLongLong()) / 1e6);
 }
 
 QTEST_GUILESS_MAIN(tst_CrashRunner)

@@ -1,4 +1,5 @@
 #include "HookLists.h"
+#include "MiniPages.h"
 #include "TabWidget.h"
 #include "UiLibSetup.h"
 #include "WebView.h"
@@ -7,8 +8,8 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QFile>
 #include <QSharedMemory>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -26,7 +27,7 @@ private slots:
 
 private:
     BrowserParams params() const;
-    QString page(const QString& name) const { return QUrl::fromLocalFile(dir.filePath(name)).toString(); }
+    QString page(const QString& name) const { return MiniPages::localUrl(dir.path(), name); }
 
     QTemporaryDir dir;
 };
@@ -52,24 +53,13 @@ void takeBoth(QSharedMemory& memory)
         static_cast<char*>(memory.data())[buffer * FrameMemory::BufferBytes] = 1;
 }
 
-bool writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
 } // namespace
 
 void tst_MiniRunner::initTestCase()
 {
     QVERIFY(WebView::isRegistered(WebView::MiniEngine));
     QVERIFY(WebView::isRegistered(WebView::VipMiniEngine));
-    QImage red(50, 30, QImage::Format_RGB32);
-    red.fill(Qt::red);
-    QVERIFY(red.save(dir.filePath("red.png")));
-    QVERIFY(writeFile(dir.filePath("start.html"), "<html><head><title>Start</title></head>"
-                                                  "<body><img src=\"red.png\" width=50 height=30></body></html>"));
-    QVERIFY(writeFile(dir.filePath("a.html"), "<html><head><title>A page</title></head><body>a</body></html>"));
+    QVERIFY(MiniPages::writeLocalPages(dir.path()));
 }
 
 BrowserParams tst_MiniRunner::params() const

@@ -1,20 +1,20 @@
 #include "MiniEngineBinder.h"
-#include "PageServer.h"
+#include "MiniPages.h"
 #include "TabWidget.h"
 #include "WebView_Mini.h"
-#include "WebView_VIPMini.h"
 #include "YConfiger.h"
 
-#include <QBuffer>
-#include <QScreen>
-#include <QWindow>
 #include <QLibrary>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QWindow>
 #include <QtTest>
 
 #include <cmath>
 #include <memory>
+
+using namespace MiniPages;
 
 class tst_MiniView : public QObject
 {
@@ -35,7 +35,6 @@ private slots:
     void finishedLoads_data();
     void finishedLoads();
     void muteKeepsTheVolume();
-    void muteFlagOfTheSecondInterface();
     void actionState_data();
     void actionState();
     void showsTheEngineWindowInTheTab_data();
@@ -44,10 +43,10 @@ private slots:
 private:
     WebView* openTab(int mode);
     MiniWebView lastEngineView() const;
-    QString localPage() const { return QUrl::fromLocalFile(dir.filePath("start.html")).toString(); }
+    QString localPage() const { return localUrl(dir.path(), "start.html"); }
 
     std::unique_ptr<TabWidget> tabs;
-    PageServer server;
+    MiniPages::Server server;
     QTemporaryDir dir;
     int (*viewCount)() = nullptr;
     MiniWebView (*viewAt)(int) = nullptr;
@@ -55,32 +54,6 @@ private:
 };
 
 Q_DECLARE_METATYPE(WebView*)
-
-namespace {
-
-QByteArray pngOf(const QColor& color, const QSize& size)
-{
-    QImage image(size, QImage::Format_RGB32);
-    image.fill(color);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
-}
-
-bool writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-quint32 pixelAt(const QVector<quint32>& pixels, int width, int x, int y)
-{
-    return pixels.at(y * width + x);
-}
-
-} // namespace
 
 void tst_MiniView::initTestCase()
 {
@@ -99,18 +72,7 @@ void tst_MiniView::initTestCase()
     requestNewWindow = reinterpret_cast<decltype(requestNewWindow)>(
         QLibrary::resolve(STANDIN_ENGINE, "ystandin_request_new_window"));
     QVERIFY(viewCount && viewAt && requestNewWindow);
-
-    QVERIFY(writeFile(dir.filePath("red.png"), pngOf(Qt::red, QSize(50, 30))));
-    QVERIFY(writeFile(dir.filePath("link.html"), "<html><head><title>Link</title></head><body>"
-                                                 "<a href=\"start.html\"><img src=\"red.png\" width=50 height=30></a>"
-                                                 "</body></html>"));
-    QVERIFY(writeFile(dir.filePath("start.html"), "<html><head><title>Start</title></head>"
-                                                  "<body><img src=\"red.png\" width=50 height=30></body></html>"));
-    server.setPage("/a", "<html><head><title>A page</title></head><body>a</body></html>");
-    server.setPage("/b", "<html><head><title>B page</title><link rel=\"icon\" href=\"/icon.png\"></head>"
-                         "<body style=\"background-color: #0000ff\">b</body></html>");
-    server.setPage("/icon.png", pngOf(Qt::green, QSize(16, 16)), "image/png");
-    server.holdPath("/slow");
+    QVERIFY(writeLocalPages(dir.path()));
 }
 
 void tst_MiniView::init()
@@ -225,8 +187,8 @@ void tst_MiniView::renderToFillsTheWholePage()
         view->renderTo(reinterpret_cast<uchar*>(pixels.data()));
         QCOMPARE(pixels.mid(0, area).count(0xabababab), 0);
         QCOMPARE(pixels.mid(area), QVector<quint32>(4, 0xabababab));
-        QCOMPARE(pixelAt(pixels, size.width(), size.width() - 1, size.height() - 1), 0xff0000ffu);
-        QCOMPARE(pixelAt(pixels, size.width(), size.width() - 1, 0), 0xff0000ffu);
+        QCOMPARE(pixels.at(area - 1), 0xff0000ffu);
+        QCOMPARE(pixels.at(size.width() - 1), 0xff0000ffu);
     }
 }
 
@@ -301,10 +263,10 @@ void tst_MiniView::finishedLoads()
     WebView* view = openTab(mode);
     QSignalSpy loads(tabs.get(), &TabWidget::loadFinished);
     QSignalSpy urlChanges(tabs.get(), &TabWidget::urlChanged);
-    server.requests.clear();
+    server.forgetSlow();
     view->setUrl(server.url(path));
     if (stop) {
-        QTRY_VERIFY(server.requests.contains("/slow"));
+        QTRY_VERIFY(server.slowRequested());
         view->stop();
     }
     QTest::qWait(300);
@@ -350,23 +312,18 @@ void tst_MiniView::muteKeepsTheVolume()
     api->ymini_set_media_volume(engine, 0.25f);
     view->setMuted(false);
     QCOMPARE(api->ymini_get_media_volume(engine), 0.25f);
-
     api->ymini_set_media_volume(engine, std::nanf(""));
     QCOMPARE(view->isMuted(), false);
-}
 
-void tst_MiniView::muteFlagOfTheSecondInterface()
-{
-    const VipMiniEngineApi* api = MiniEngineBinder::vip();
-    WebView* view = openTab(WebView::VipMiniEngine);
-    MiniWebView engine = lastEngineView();
-    QCOMPARE(view->isMuted(), false);
-    view->setMuted(true);
-    QCOMPARE(api->yvip_is_audio_muted(engine), 1);
-    QCOMPARE(view->isMuted(), true);
-    view->setMuted(false);
-    QCOMPARE(api->yvip_is_audio_muted(engine), 0);
-    QCOMPARE(view->isMuted(), false);
+    // The second interface keeps a mute flag of its own.
+    WebView* vipView = openTab(WebView::VipMiniEngine);
+    MiniWebView vipEngine = lastEngineView();
+    QCOMPARE(vipView->isMuted(), false);
+    for (bool muted : { true, false }) {
+        vipView->setMuted(muted);
+        QCOMPARE(MiniEngineBinder::vip()->yvip_is_audio_muted(vipEngine), int(muted));
+        QCOMPARE(vipView->isMuted(), muted);
+    }
 }
 
 void tst_MiniView::actionState_data()

@@ -1,13 +1,12 @@
 #include "MiniEngineBinder.h"
-#include "PageServer.h"
+#include "MiniPages.h"
 #include "SurfaceCapture.h"
 
-#include <QBuffer>
-#include <QGuiApplication>
-#include <QImage>
 #include <QLibrary>
 #include <QTemporaryDir>
 #include <QtTest>
+
+using namespace MiniPages;
 
 class tst_StandinEngine : public QObject
 {
@@ -28,22 +27,19 @@ private slots:
 private:
     MiniWebView createMini(int width = 200, int height = 100);
     MiniWebView createVip(int width = 200, int height = 100);
-    bool waitForFinish(int count = 1);
+    bool waitForFinish(int count = 1, const QString& url = QString());
 
     MiniEngineApi mini {};
     VipMiniEngineApi vip {};
     void (*requestNewWindow)(MiniWebView, int, const char*) = nullptr;
     QTemporaryDir dir;
-    PageServer server;
+    MiniPages::Server server;
     QStringList events;
-    bool newViewAnswer = false;
-    QByteArray favicon;
-    bool faviconNull = false;
+    QByteArray favicon; // "null" for a null buffer
 };
 
 namespace {
 
-tst_StandinEngine* self = nullptr;
 QStringList* eventsOf(void* context)
 {
     return static_cast<QStringList*>(context);
@@ -61,17 +57,6 @@ QString paintEvent(MiniDeviceContext dc, int x, int y, int cx, int cy)
     const SurfaceCapture capture(dc, x, y, cx, cy);
     const quint32 first = *reinterpret_cast<const quint32*>(capture.bits());
     return QStringLiteral("paint %1 %2 %3 %4 %5").arg(x).arg(y).arg(cx).arg(cy).arg(first, 8, 16, QLatin1Char('0'));
-}
-
-QByteArray pngOf(const QColor& color, const QSize& size)
-{
-    QImage image(size, QImage::Format_RGB32);
-    image.fill(color);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
 }
 
 void registerMini(const MiniEngineApi& api, MiniWebView view, QStringList* events)
@@ -118,7 +103,6 @@ void registerVip(const VipMiniEngineApi& api, MiniWebView view, QStringList* eve
 
 void tst_StandinEngine::initTestCase()
 {
-    self = this;
     QVERIFY(MiniEngineBinder::bindMini(STANDIN_ENGINE, &mini).bound);
     QVERIFY(MiniEngineBinder::bindVip(STANDIN_ENGINE, &vip).bound);
     boundMini = &mini;
@@ -126,23 +110,7 @@ void tst_StandinEngine::initTestCase()
         QLibrary::resolve(STANDIN_ENGINE, "ystandin_request_new_window"));
     QVERIFY(requestNewWindow);
     QVERIFY(server.isListening());
-
-    QFile red(dir.filePath("red.png"));
-    QVERIFY(red.open(QIODevice::WriteOnly));
-    red.write(pngOf(Qt::red, QSize(50, 30)));
-    red.close();
-    QFile page(dir.filePath("start.html"));
-    QVERIFY(page.open(QIODevice::WriteOnly));
-    page.write("<html><head><title>Start</title></head><body><img src=\"red.png\" width=50 height=30></body></html>");
-    page.close();
-
-    server.setPage("/a", "<html><head><title>A page</title></head><body>a</body></html>");
-    server.setPage("/b", "<html><head><title>B page</title><link rel=\"icon\" href=\"/icon.png\"></head>"
-                         "<body style=\"background-color: #0000ff\">b</body></html>");
-    server.setPage("/icon.png", pngOf(Qt::green, QSize(16, 16)), "image/png");
-    server.setPage("/blue.png", pngOf(Qt::blue, QSize(20, 10)), "image/png");
-    server.setPage("/img", "<html><body><p><img src=\"/blue.png\"></p></body></html>");
-    server.holdPath("/slow");
+    QVERIFY(writeLocalPages(dir.path()));
 }
 
 // Views of earlier functions may still be busy: let them settle.
@@ -166,9 +134,11 @@ MiniWebView tst_StandinEngine::createVip(int width, int height)
     return view;
 }
 
-bool tst_StandinEngine::waitForFinish(int count)
+// Loads of views from earlier functions may still finish: a url picks this one.
+bool tst_StandinEngine::waitForFinish(int count, const QString& url)
 {
-    return QTest::qWaitFor([&] { return events.filter(QRegularExpression("^finished ")).size() >= count; }, 5000);
+    const QRegularExpression finished("^finished " + QRegularExpression::escape(url));
+    return QTest::qWaitFor([&] { return events.filter(finished).size() >= count; }, 5000);
 }
 
 void tst_StandinEngine::reportsALoadInOrder_data()
@@ -183,7 +153,7 @@ void tst_StandinEngine::reportsALoadInOrder()
     QFETCH(bool, second);
     events.clear();
     MiniWebView view = second ? createVip() : createMini();
-    const QString url = QUrl::fromLocalFile(dir.filePath("start.html")).toString();
+    const QString url = localUrl(dir.path(), "start.html");
     second ? vip.yvip_load_url(view, url.toUtf8()) : mini.ymini_load_url(view, url.toUtf8());
     QVERIFY(waitForFinish());
     QCOMPARE(events, QStringList({ "navigation 5 " + url, "paint 0 0 200 100 ffffffff", "url " + url,
@@ -201,7 +171,7 @@ void tst_StandinEngine::loadResults_data()
     QTest::newRow("served") << server.url("/a") << false << 0;
     QTest::newRow("empty") << QString() << false << 0;
     QTest::newRow("not found") << server.url("/none") << false << 1;
-    QTest::newRow("no file") << QUrl::fromLocalFile(dir.filePath("none.html")).toString() << false << 1;
+    QTest::newRow("no file") << localUrl(dir.path(), "none.html") << false << 1;
     QTest::newRow("other host") << QStringLiteral("http://192.0.2.1/") << false << 1;
     QTest::newRow("other scheme") << QStringLiteral("ftp://127.0.0.1/") << false << 1;
     QTest::newRow("stopped") << server.url("/slow") << true << 2;
@@ -215,9 +185,10 @@ void tst_StandinEngine::loadResults()
 
     MiniWebView view = createMini();
     events.clear();
+    server.forgetSlow();
     mini.ymini_load_url(view, url.toUtf8());
     if (stop) {
-        QVERIFY(QTest::qWaitFor([&] { return server.requests.contains("/slow"); }, 5000));
+        QVERIFY(QTest::qWaitFor([&] { return server.slowRequested(); }, 5000));
         mini.ymini_stop_loading(view);
     }
     QVERIFY(waitForFinish());
@@ -266,33 +237,29 @@ void tst_StandinEngine::deliversFavicon_data()
 {
     QTest::addColumn<QString>("url");
     QTest::addColumn<QByteArray>("expected");
-    QTest::addColumn<bool>("null");
 
-    QTest::newRow("linked") << server.url("/b") << pngOf(Qt::green, QSize(16, 16)) << false;
-    QTest::newRow("none on server") << server.url("/a") << QByteArray() << true;
-    QTest::newRow("local page") << QUrl::fromLocalFile(dir.filePath("start.html")).toString() << QByteArray() << true;
+    QTest::newRow("linked") << server.url("/b") << pngOf(Qt::green, QSize(16, 16));
+    QTest::newRow("none on server") << server.url("/a") << QByteArray("null");
+    QTest::newRow("local page") << localUrl(dir.path(), "start.html") << QByteArray("null");
 }
 
 void tst_StandinEngine::deliversFavicon()
 {
     QFETCH(QString, url);
     QFETCH(QByteArray, expected);
-    QFETCH(bool, null);
 
     MiniWebView view = createMini();
     mini.ymini_load_url(view, url.toUtf8());
-    QVERIFY(waitForFinish());
+    QVERIFY(waitForFinish(1, url));
     favicon = "unset";
     const MiniFrameRecord* frame = mini.ymini_main_frame(view);
     QCOMPARE(mini.ymini_is_main_frame(view, frame->frame), 1);
     QCOMPARE(mini.ymini_is_main_frame(view, frame->frame + 1), 0);
     mini.ymini_request_favicon(view, [](MiniWebView, void* context, const char*, const MiniFaviconBuffer* buffer) {
-        auto* test = static_cast<tst_StandinEngine*>(context);
-        test->faviconNull = !buffer;
-        test->favicon = buffer ? QByteArray(static_cast<const char*>(buffer->data), int(buffer->length)) : QByteArray();
+        static_cast<tst_StandinEngine*>(context)->favicon
+            = buffer ? QByteArray(static_cast<const char*>(buffer->data), int(buffer->length)) : "null";
     }, this);
     QVERIFY(QTest::qWaitFor([&] { return favicon != "unset"; }, 5000));
-    QCOMPARE(faviconNull, null);
     QCOMPARE(favicon, expected);
 }
 

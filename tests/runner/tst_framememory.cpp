@@ -1,10 +1,9 @@
 #include "FrameMemory.h"
+#include "HostSegment.h"
 #include "LogWriter.h"
 
-#include <QCoreApplication>
 #include <QFile>
 #include <QImage>
-#include <QSharedMemory>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -12,21 +11,20 @@
 
 namespace {
 
-QString uniqueKey()
+// The runner's segment and the host's view of it, on a key of their own.
+struct Segment
 {
-    static int serial = 0;
-    return QStringLiteral("tst_framememory_%1_%2").arg(QCoreApplication::applicationPid()).arg(++serial);
-}
+    // With a size the host makes the segment first and the runner joins it.
+    bool open(int hostSize = 0)
+    {
+        if (hostSize && !host.memory.create(hostSize))
+            return false;
+        return runner.attach() && (hostSize || host.join());
+    }
 
-// The host's view of the segment: a second QSharedMemory on the same key.
-struct Host
-{
-    explicit Host(const QString& key) : memory(key) {}
-    bool join() { return memory.attach(QSharedMemory::ReadWrite); }
-    FrameHeader* header(int index) { return reinterpret_cast<FrameHeader*>(static_cast<char*>(memory.data()) + index * FrameMemory::BufferBytes); }
-    QRect dirty(int index) { FrameHeader* h = header(index); return QRect(h->dirtyX, h->dirtyY, h->dirtyWidth, h->dirtyHeight); }
-    QByteArray bytes(int index, qint64 offset, int count) { return QByteArray(reinterpret_cast<const char*>(header(index)->pixels()) + offset, count); }
-    QSharedMemory memory;
+    QString key = uniqueKey();
+    HostSegment host { key };
+    FrameMemory runner { key };
 };
 
 QImage solid(const QSize& size, QRgb colour)
@@ -34,15 +32,6 @@ QImage solid(const QSize& size, QRgb colour)
     QImage image(size, QImage::Format_ARGB32);
     image.fill(colour);
     return image;
-}
-
-QByteArray pixelBytes(QRgb colour, int count)
-{
-    const char one[4] = { char(qBlue(colour)), char(qGreen(colour)), char(qRed(colour)), char(qAlpha(colour)) };
-    QByteArray bytes;
-    for (int i = 0; i < count; ++i)
-        bytes.append(one, 4);
-    return bytes;
 }
 
 // What a whole frame leaves in a header, done here the way the tab widget does it.
@@ -62,8 +51,7 @@ class tst_FrameMemory : public QObject
     Q_OBJECT
 
 private slots:
-    void createsOrJoins();
-    void setUpMarksBTaken();
+    void setUp();
     void partialsAccumulateWhileNothingTaken();
     void partialAfterWholeFrameKeepsWholeFrame();
     void clipping_data();
@@ -75,91 +63,68 @@ private slots:
     void smallerSegmentBoundsEveryWrite();
 };
 
-void tst_FrameMemory::createsOrJoins()
+void tst_FrameMemory::setUp()
 {
-    const QString key = uniqueKey();
     {
-        FrameMemory runner(key);
-        QVERIFY(runner.attach());
-        QCOMPARE(runner.size(), qint64(265420856));
-        Host host(key);
-        QVERIFY(host.join());
-        QCOMPARE(host.memory.size(), 265420856);
-        QCOMPARE(reinterpret_cast<char*>(runner.bufferB()) - reinterpret_cast<char*>(runner.bufferA()), 132710428);
-        QCOMPARE(runner.capacity(runner.bufferA()), qint64(7680) * 4320 * 4);
-        QCOMPARE(runner.capacity(runner.bufferB()), qint64(7680) * 4320 * 4);
+        Segment s;
+        QVERIFY(s.open());
+        QCOMPARE(s.runner.size(), qint64(265420856));
+        QCOMPARE(s.host.memory.size(), 265420856);
+        QCOMPARE(reinterpret_cast<char*>(s.runner.bufferB()) - reinterpret_cast<char*>(s.runner.bufferA()), 132710428);
+        QCOMPARE(s.runner.capacity(s.runner.bufferA()), qint64(7680) * 4320 * 4);
+        QCOMPARE(s.runner.capacity(s.runner.bufferB()), qint64(7680) * 4320 * 4);
+        QCOMPARE(s.runner.writingSecond(), true);
+
+        // A is written first, B counts as taken; the reserved bytes are left alone.
+        s.host.header(0)->reserved = 0x5a;
+        s.host.header(1)->reserved = 0xa5;
+        s.runner.finishSetUp(true);
+        QCOMPARE(s.runner.writingSecond(), false);
+        QCOMPARE(QByteArray(reinterpret_cast<char*>(s.host.header(0)), 4), QByteArray::fromHex("0000015a"));
+        QCOMPARE(QByteArray(reinterpret_cast<char*>(s.host.header(1)), 4), QByteArray::fromHex("010001a5"));
+        s.runner.finishSetUp(false);
+        QCOMPARE(s.host.header(0)->engineFlag, quint8(0));
+        QCOMPARE(s.host.header(1)->engineFlag, quint8(0));
     }
     // The host made the segment first: the runner joins it and writes where the host reads.
-    Host host(key);
-    QVERIFY(host.memory.create(265420856));
-    FrameMemory runner(key);
-    QVERIFY(runner.attach());
-    runner.finishSetUp(false);
-    QCOMPARE(host.header(1)->consumed, quint8(1));
-}
-
-void tst_FrameMemory::setUpMarksBTaken()
-{
-    const QString key = uniqueKey();
-    FrameMemory runner(key);
-    QVERIFY(runner.attach());
-    QCOMPARE(runner.writingSecond(), true);
-    Host host(key);
-    QVERIFY(host.join());
-    host.header(0)->reserved = 0x5a;
-    host.header(1)->reserved = 0xa5;
-    runner.finishSetUp(true);
-    QCOMPARE(runner.writingSecond(), false);
-    QCOMPARE(host.header(0)->consumed, quint8(0));
-    QCOMPARE(host.header(1)->consumed, quint8(1));
-    QCOMPARE(host.header(0)->engineFlag, quint8(1));
-    QCOMPARE(host.header(1)->engineFlag, quint8(1));
-    QCOMPARE(host.header(0)->reserved, quint8(0x5a));
-    QCOMPARE(host.header(1)->reserved, quint8(0xa5));
-    runner.finishSetUp(false);
-    QCOMPARE(host.header(0)->engineFlag, quint8(0));
-    QCOMPARE(host.header(1)->engineFlag, quint8(0));
+    Segment s;
+    QVERIFY(s.open(265420856));
+    s.runner.finishSetUp(false);
+    QCOMPARE(s.host.header(1)->consumed, quint8(1));
 }
 
 void tst_FrameMemory::partialsAccumulateWhileNothingTaken()
 {
-    const QString key = uniqueKey();
-    FrameMemory runner(key);
-    QVERIFY(runner.attach());
-    Host host(key);
-    QVERIFY(host.join());
-    startWholeFrame(runner.bufferA(), QSize(100, 80));
-    runner.finishSetUp(false);
+    Segment s;
+    QVERIFY(s.open());
+    startWholeFrame(s.runner.bufferA(), QSize(100, 80));
+    s.runner.finishSetUp(false);
 
     const QVector<QRect> updates { { 10, 10, 5, 5 }, { 40, 2, 10, 3 }, { 20, 60, 1, 1 } };
     for (const QRect& r : updates) {
-        FrameHeader* h = runner.nextFrameBuffer(QSize(100, 80), false);
-        QCOMPARE(h, runner.bufferB());
-        runner.writeUpdate(h, r.topLeft(), solid(r.size(), qRgb(1, 2, 3)));
+        FrameHeader* h = s.runner.nextFrameBuffer(QSize(100, 80), false);
+        QCOMPARE(h, s.runner.bufferB());
+        s.runner.writeUpdate(h, r.topLeft(), solid(r.size(), qRgb(1, 2, 3)));
     }
-    QCOMPARE(host.dirty(1), QRect(10, 2, 40, 59));
-    QCOMPARE(host.header(1)->wholeFrame, quint8(0));
-    QCOMPARE(host.header(1)->consumed, quint8(0));
+    QCOMPARE(s.host.dirty(1), QRect(10, 2, 40, 59));
+    QCOMPARE(s.host.header(1)->wholeFrame, quint8(0));
+    QCOMPARE(s.host.header(1)->consumed, quint8(0));
     // Inside the bounding rectangle but outside every update: untouched.
-    QCOMPARE(host.bytes(1, (30 * 100 + 30) * 4, 4), QByteArray(4, 0));
-    QCOMPARE(host.bytes(1, (60 * 100 + 20) * 4, 4), pixelBytes(qRgb(1, 2, 3), 1));
+    QCOMPARE(s.host.pixelAt(1, 30, 30), QByteArray(4, 0));
+    QCOMPARE(s.host.pixelAt(1, 20, 60), pixelBytes(qRgb(1, 2, 3)));
 }
 
 void tst_FrameMemory::partialAfterWholeFrameKeepsWholeFrame()
 {
-    const QString key = uniqueKey();
-    FrameMemory runner(key);
-    QVERIFY(runner.attach());
-    Host host(key);
-    QVERIFY(host.join());
-    runner.finishSetUp(false);
-    FrameHeader* h = runner.nextFrameBuffer(QSize(32, 16), false);
-    startWholeFrame(h, QSize(32, 16));
-    runner.writeUpdate(runner.nextFrameBuffer(QSize(32, 16), false), QPoint(4, 4), solid(QSize(2, 2), qRgb(9, 9, 9)));
-    QCOMPARE(host.header(1)->wholeFrame, quint8(1));
-    QCOMPARE(host.header(1)->consumed, quint8(0));
-    QCOMPARE(host.dirty(1), QRect(0, 0, 32, 16));
-    QCOMPARE(host.bytes(1, (5 * 32 + 5) * 4, 4), pixelBytes(qRgb(9, 9, 9), 1));
+    Segment s;
+    QVERIFY(s.open());
+    s.runner.finishSetUp(false);
+    startWholeFrame(s.runner.nextFrameBuffer(QSize(32, 16), false), QSize(32, 16));
+    s.runner.writeUpdate(s.runner.nextFrameBuffer(QSize(32, 16), false), QPoint(4, 4), solid(QSize(2, 2), qRgb(9, 9, 9)));
+    QCOMPARE(s.host.header(1)->wholeFrame, quint8(1));
+    QCOMPARE(s.host.header(1)->consumed, quint8(0));
+    QCOMPARE(s.host.dirty(1), QRect(0, 0, 32, 16));
+    QCOMPARE(s.host.pixelAt(1, 5, 5), pixelBytes(qRgb(9, 9, 9)));
 }
 
 void tst_FrameMemory::clipping_data()
@@ -190,13 +155,10 @@ void tst_FrameMemory::clipping()
     QFETCH(QRect, dirty);
     QFETCH(QRect, written);
 
-    const QString key = uniqueKey();
-    FrameMemory runner(key);
-    QVERIFY(runner.attach());
-    Host host(key);
-    QVERIFY(host.join());
-    runner.finishSetUp(false);
-    FrameHeader* h = runner.nextFrameBuffer(QSize(10, 6), false);
+    Segment s;
+    QVERIFY(s.open());
+    s.runner.finishSetUp(false);
+    FrameHeader* h = s.runner.nextFrameBuffer(QSize(10, 6), false);
     std::memset(h->pixels(), 0xee, 10 * 6 * 4 + 64);
 
     // Each pixel of the update carries its own position, so a shifted copy shows.
@@ -204,42 +166,36 @@ void tst_FrameMemory::clipping()
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x)
             image.setPixel(x, y, qRgba(x, y, 0x77, 0xff));
-    runner.writeUpdate(h, pos, image);
+    s.runner.writeUpdate(h, pos, image);
 
-    QCOMPARE(host.dirty(1), dirty);
-    for (int y = 0; y < 6; ++y) {
-        for (int x = 0; x < 10; ++x) {
-            const QRgb expected = written.contains(x, y) ? qRgba(x - pos.x(), y - pos.y(), 0x77, 0xff) : 0xeeeeeeee;
-            QCOMPARE(host.bytes(1, (y * 10 + x) * 4, 4), pixelBytes(expected, 1));
-        }
-    }
-    QCOMPARE(host.bytes(1, 10 * 6 * 4, 64), QByteArray(64, char(0xee)));
+    QCOMPARE(s.host.dirty(1), dirty);
+    QByteArray expected;
+    for (int y = 0; y < 6; ++y)
+        for (int x = 0; x < 10; ++x)
+            expected += pixelBytes(written.contains(x, y) ? qRgba(x - pos.x(), y - pos.y(), 0x77, 0xff) : 0xeeeeeeee);
+    QCOMPARE(s.host.bytes(1, 0, 10 * 6 * 4 + 64), expected + QByteArray(64, char(0xee)));
 }
 
 void tst_FrameMemory::swapsOnlyAfterHostTakes()
 {
-    const QString key = uniqueKey();
-    FrameMemory runner(key);
-    QVERIFY(runner.attach());
-    Host host(key);
-    QVERIFY(host.join());
-    startWholeFrame(runner.bufferA(), QSize(20, 10));
-    runner.finishSetUp(false);
+    Segment s;
+    QVERIFY(s.open());
+    startWholeFrame(s.runner.bufferA(), QSize(20, 10));
+    s.runner.finishSetUp(false);
 
-    QCOMPARE(runner.nextFrameBuffer(QSize(20, 10), false), runner.bufferB());
-    startWholeFrame(runner.bufferB(), QSize(20, 10));
+    QCOMPARE(s.runner.nextFrameBuffer(QSize(20, 10), false), s.runner.bufferB());
+    startWholeFrame(s.runner.bufferB(), QSize(20, 10));
     for (int i = 0; i < 3; ++i)
-        QCOMPARE(runner.nextFrameBuffer(QSize(20, 10), false), runner.bufferB());
-    host.header(0)->consumed = 1;
-    QCOMPARE(runner.nextFrameBuffer(QSize(30, 12), true), runner.bufferA());
-    QCOMPARE(runner.writingSecond(), false);
-    QCOMPARE(host.header(0)->width, 30);
-    QCOMPARE(host.header(0)->height, 12);
-    QCOMPARE(host.header(0)->engineFlag, quint8(1));
-    QCOMPARE(host.header(1)->width, 20);
-    QCOMPARE(host.header(1)->engineFlag, quint8(0));
-    host.header(1)->consumed = 1;
-    QCOMPARE(runner.nextFrameBuffer(QSize(30, 12), false), runner.bufferB());
+        QCOMPARE(s.runner.nextFrameBuffer(QSize(20, 10), false), s.runner.bufferB());
+    s.host.header(0)->consumed = 1;
+    QCOMPARE(s.runner.nextFrameBuffer(QSize(30, 12), true), s.runner.bufferA());
+    QCOMPARE(s.runner.writingSecond(), false);
+    QCOMPARE(QSize(s.host.header(0)->width, s.host.header(0)->height), QSize(30, 12));
+    QCOMPARE(s.host.header(0)->engineFlag, quint8(1));
+    QCOMPARE(s.host.header(1)->width, 20);
+    QCOMPARE(s.host.header(1)->engineFlag, quint8(0));
+    s.host.header(1)->consumed = 1;
+    QCOMPARE(s.runner.nextFrameBuffer(QSize(30, 12), false), s.runner.bufferB());
 }
 
 void tst_FrameMemory::noSegment()
@@ -292,43 +248,35 @@ void tst_FrameMemory::boundedSize()
     QFETCH(QSize, asked);
     QFETCH(QSize, bounded);
 
-    const QString key = uniqueKey();
-    Host host(key);
-    QVERIFY(host.memory.create(segment));
-    FrameMemory runner(key);
-    QVERIFY(runner.attach());
-    QCOMPARE(runner.size(), qint64(segment));
-    QCOMPARE(runner.boundedSize(asked), bounded);
+    Segment s;
+    QVERIFY(s.open(segment));
+    QCOMPARE(s.runner.size(), qint64(segment));
+    QCOMPARE(s.runner.boundedSize(asked), bounded);
 }
 
 void tst_FrameMemory::smallerSegmentBoundsEveryWrite()
 {
     // The segment ends on a page boundary: a single byte written past it faults.
-    const int segment = 4096 * 10;
-    const QString key = uniqueKey();
-    Host host(key);
-    QVERIFY(host.memory.create(segment));
-    FrameMemory runner(key);
-    QVERIFY(runner.attach());
-    QVERIFY(!runner.bufferB());
-    QCOMPARE(runner.capacity(runner.bufferA()), qint64(segment - 28));
-    runner.finishSetUp(false);
+    Segment s;
+    QVERIFY(s.open(4096 * 10));
+    QVERIFY(!s.runner.bufferB());
+    QCOMPARE(s.runner.capacity(s.runner.bufferA()), qint64(4096 * 10 - 28));
+    s.runner.finishSetUp(false);
 
-    FrameHeader* h = runner.nextFrameBuffer(QSize(100, 4320), false);
-    QCOMPARE(h, runner.bufferA());
-    QCOMPARE(h->width, 100);
-    QCOMPARE(h->height, 102);
+    FrameHeader* h = s.runner.nextFrameBuffer(QSize(100, 4320), false);
+    QCOMPARE(h, s.runner.bufferA());
+    QCOMPARE(QSize(h->width, h->height), QSize(100, 102));
     // A host that rewrites the header does not move the bound either.
-    host.header(0)->height = 4320;
-    runner.writeUpdate(h, QPoint(0, 0), solid(QSize(100, 200), qRgb(0xab, 0xcd, 0xef)));
-    QCOMPARE(host.dirty(0), QRect(0, 0, 100, 200));
-    QCOMPARE(host.bytes(0, 101 * 400, 400), pixelBytes(qRgb(0xab, 0xcd, 0xef), 100));
-    host.header(0)->width = 1 << 30;
-    runner.writeUpdate(h, QPoint(0, 0), solid(QSize(7000, 2), qRgb(1, 2, 3)));
-    QCOMPARE(host.bytes(0, 0, 400), pixelBytes(qRgb(0xab, 0xcd, 0xef), 100));
+    s.host.header(0)->height = 4320;
+    s.runner.writeUpdate(h, QPoint(0, 0), solid(QSize(100, 200), qRgb(0xab, 0xcd, 0xef)));
+    QCOMPARE(s.host.dirty(0), QRect(0, 0, 100, 200));
+    QCOMPARE(s.host.bytes(0, 101 * 400, 400), pixelBytes(qRgb(0xab, 0xcd, 0xef), 100));
+    s.host.header(0)->width = 1 << 30;
+    s.runner.writeUpdate(h, QPoint(0, 0), solid(QSize(7000, 2), qRgb(1, 2, 3)));
+    QCOMPARE(s.host.bytes(0, 0, 400), pixelBytes(qRgb(0xab, 0xcd, 0xef), 100));
     // Without B the runner keeps writing A.
-    host.header(0)->consumed = 1;
-    QCOMPARE(runner.nextFrameBuffer(QSize(100, 100), false), runner.bufferA());
+    s.host.header(0)->consumed = 1;
+    QCOMPARE(s.runner.nextFrameBuffer(QSize(100, 100), false), s.runner.bufferA());
 }
 
 QTEST_GUILESS_MAIN(tst_FrameMemory)

@@ -1,4 +1,5 @@
 #include "FakeView.h"
+#include "HostSegment.h"
 #include "LogWriter.h"
 #include "TabWidget.h"
 #include "UiLibSetup.h"
@@ -11,19 +12,14 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
-#include <QSharedMemory>
 #include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
 
-QString uniqueKey()
-{
-    static int serial = 0;
-    return QStringLiteral("tst_runnerwindow_%1_%2").arg(QCoreApplication::applicationPid()).arg(++serial);
-}
+const QString pageA = "http://127.0.0.1:1/a";
 
-BrowserParams record(const QStringList& urls, const QString& current, const QSize& page = QSize(64, 48))
+BrowserParams record(const QStringList& urls = { pageA }, const QString& current = pageA, const QSize& page = QSize(64, 48))
 {
     BrowserParams p;
     p.urls = urls;
@@ -33,13 +29,22 @@ BrowserParams record(const QStringList& urls, const QString& current, const QSiz
     return p;
 }
 
-struct Host
+// A runner with the host's view of its segment.
+struct Runner
 {
-    explicit Host(const QString& key) : memory(key) { memory.attach(); }
-    FrameHeader* header(int index) { return reinterpret_cast<FrameHeader*>(static_cast<char*>(memory.data()) + index * FrameMemory::BufferBytes); }
-    QRect dirty(int index) { FrameHeader* h = header(index); return QRect(h->dirtyX, h->dirtyY, h->dirtyWidth, h->dirtyHeight); }
-    QRgb pixel(int index, int x, int y) { return reinterpret_cast<const QRgb*>(header(index)->pixels())[y * header(index)->width + x]; }
-    QSharedMemory memory;
+    explicit Runner(const BrowserParams& p) : window(p), host(p.sharedMemoryKey) { host.join(); }
+    TabWidget* tabs() const { return window.findChild<TabWidget*>(); }
+    FakeView* view() const { return qobject_cast<FakeView*>(tabs()->currentView()); }
+    QComboBox* sizes() const { return window.findChild<QComboBox*>("comboBox"); }
+    QPushButton* button(const char* name) const { return window.findChild<QPushButton*>(name); }
+    bool show()
+    {
+        window.show();
+        return QTest::qWaitForWindowExposed(&window);
+    }
+
+    YBrowserRunner window;
+    HostSegment host;
 };
 
 // Closes every message box the code under test opens, keeping what it showed.
@@ -125,23 +130,22 @@ void tst_RunnerWindow::construction()
 {
     BrowserParams p;
     p.sharedMemoryKey = uniqueKey();
-    YBrowserRunner runner(p);
-    QCOMPARE(runner.params(), BrowserParams());
-    QCOMPARE(int(runner.windowFlags()), 0x00040C0B);
-    QCOMPARE(runner.objectName(), QStringLiteral("YBrowserRunnerClass"));
-    QCOMPARE(runner.windowTitle(), QStringLiteral("YBrowserRunner"));
-    auto* mode = runner.findChild<QComboBox*>("defaultMode");
+    Runner runner(p);
+    QCOMPARE(runner.window.params(), BrowserParams());
+    QCOMPARE(int(runner.window.windowFlags()), 0x00040C0B);
+    QCOMPARE(runner.window.objectName(), QStringLiteral("YBrowserRunnerClass"));
+    QCOMPARE(runner.window.windowTitle(), QStringLiteral("YBrowserRunner"));
+    auto* mode = runner.window.findChild<QComboBox*>("defaultMode");
     QVERIFY(mode->isHidden());
     QCOMPARE(mode->currentIndex(), 0);
-    auto* sizes = runner.findChild<QComboBox*>("comboBox");
-    QCOMPARE(sizes->count(), 25);
-    QCOMPARE(sizes->itemText(0), QStringLiteral("3840*2160"));
-    QCOMPARE(sizes->itemText(9), QStringLiteral("1768*992"));
-    QCOMPARE(sizes->itemText(24), QStringLiteral("800*600"));
-    QCOMPARE(sizes->currentText(), QStringLiteral("1920*1080"));
-    QCOMPARE(runner.url(), QUrl(BrowserParams::DefaultUrl));
-    QCOMPARE(runner.isMute(), false);
-    QCOMPARE(runner.findChild<QLineEdit*>()->text(), QString::fromLatin1(BrowserParams::DefaultUrl));
+    QCOMPARE(runner.sizes()->count(), 25);
+    QCOMPARE(runner.sizes()->itemText(0), QStringLiteral("3840*2160"));
+    QCOMPARE(runner.sizes()->itemText(9), QStringLiteral("1768*992"));
+    QCOMPARE(runner.sizes()->itemText(24), QStringLiteral("800*600"));
+    QCOMPARE(runner.sizes()->currentText(), QStringLiteral("1920*1080"));
+    QCOMPARE(runner.window.url(), QUrl(BrowserParams::DefaultUrl));
+    QCOMPARE(runner.window.isMute(), false);
+    QCOMPARE(runner.window.findChild<QLineEdit*>()->text(), QString::fromLatin1(BrowserParams::DefaultUrl));
 }
 
 void tst_RunnerWindow::updateParams_data()
@@ -189,23 +193,21 @@ void tst_RunnerWindow::updateParams()
 
 void tst_RunnerWindow::framesFollowTheCurrentView()
 {
-    const BrowserParams p = record({ "http://127.0.0.1:1/a" }, "http://127.0.0.1:1/a");
-    YBrowserRunner runner(p);
-    Host host(p.sharedMemoryKey);
-    QVERIFY(host.memory.isAttached());
-    auto* tabs = runner.findChild<TabWidget*>();
-    auto* first = qobject_cast<FakeView*>(tabs->currentView());
-    QSignalSpy finished(&runner, &HostedRunner::loadFinished);
+    Runner runner(record());
+    HostSegment& host = runner.host;
+    TabWidget* tabs = runner.tabs();
+    FakeView* first = runner.view();
+    QSignalSpy finished(&runner.window, &HostedRunner::loadFinished);
 
     // Set-up: A holds the first whole frame, B counts as taken.
     QCOMPARE(host.header(0)->consumed, quint8(0));
     QCOMPARE(host.header(0)->wholeFrame, quint8(1));
-    QCOMPARE(host.dirty(0), QRect(0, 0, 64, 48));
-    QCOMPARE(host.pixel(0, 0, 0), FakeView::colourOf(first->id, 1));
-    QCOMPARE(host.pixel(0, 63, 47), FakeView::colourOf(first->id, 1));
     QCOMPARE(host.header(1)->consumed, quint8(1));
     QCOMPARE(host.header(0)->engineFlag, quint8(0));
     QCOMPARE(host.header(1)->engineFlag, quint8(0));
+    QCOMPARE(host.dirty(0), QRect(0, 0, 64, 48));
+    QCOMPARE(host.pixel(0, 0, 0), FakeView::colourOf(first->id, 1));
+    QCOMPARE(host.pixel(0, 63, 47), FakeView::colourOf(first->id, 1));
 
     // The first partial update moves to B with exactly its rectangle.
     QImage update(3, 2, QImage::Format_ARGB32);
@@ -242,36 +244,33 @@ void tst_RunnerWindow::framesFollowTheCurrentView()
 
     // The flag follows the tab widget's engine mode, not the view's engine.
     tabs->setEngineMode(WebView::VipMiniEngine);
-    runner.wholeImage();
+    runner.window.wholeImage();
     QCOMPARE(host.header(0)->engineFlag, quint8(1));
     QCOMPARE(host.header(1)->engineFlag, quint8(0));
     tabs->setEngineMode(WebView::MiniEngine);
-    runner.wholeImage();
+    runner.window.wholeImage();
     QCOMPARE(host.header(0)->engineFlag, quint8(0));
     QCOMPARE(second->renders, 7);
 }
 
 void tst_RunnerWindow::wholeFrameWithoutView()
 {
-    const BrowserParams p = record({}, QString(), QSize(40, 30));
-    YBrowserRunner runner(p);
-    Host host(p.sharedMemoryKey);
-    QSignalSpy finished(&runner, &HostedRunner::loadFinished);
-    FrameHeader* b = host.header(1);
+    Runner runner(record({}, QString(), QSize(40, 30)));
+    QSignalSpy finished(&runner.window, &HostedRunner::loadFinished);
+    FrameHeader* b = runner.host.header(1);
     std::fill(b->pixels(), b->pixels() + 40 * 30 * 4, 0x5a);
     b->wholeFrame = 0;
     b->width = 7;
     b->height = 9;
     b->dirtyX = b->dirtyY = b->dirtyWidth = b->dirtyHeight = 3;
-    runner.wholeImage();
+    runner.window.wholeImage();
     QCOMPARE(b->consumed, quint8(0));
     QCOMPARE(b->wholeFrame, quint8(1));
-    QCOMPARE(b->width, 40);
-    QCOMPARE(b->height, 30);
-    QCOMPARE(host.dirty(1), QRect(0, 0, 40, 30));
-    QCOMPARE(host.pixel(1, 0, 0), 0x5a5a5a5au);
-    QCOMPARE(host.pixel(1, 39, 29), 0x5a5a5a5au);
-    emit runner.findChild<TabWidget*>()->loadFinished(true);
+    QCOMPARE(QSize(b->width, b->height), QSize(40, 30));
+    QCOMPARE(runner.host.dirty(1), QRect(0, 0, 40, 30));
+    QCOMPARE(runner.host.pixel(1, 0, 0), 0x5a5a5a5au);
+    QCOMPARE(runner.host.pixel(1, 39, 29), 0x5a5a5a5au);
+    emit runner.tabs()->loadFinished(true);
     QCOMPARE(finished.count(), 0);
 }
 
@@ -304,14 +303,13 @@ void tst_RunnerWindow::pageSizeTyped()
     QFETCH(QSize, page);
     QFETCH(int, messages);
 
-    const BrowserParams p = record({ "http://127.0.0.1:1/a" }, "http://127.0.0.1:1/a", QSize(1920, 1080));
-    YBrowserRunner runner(p);
-    QLineEdit* edit = runner.findChild<QComboBox*>("comboBox")->lineEdit();
+    Runner runner(record({ pageA }, pageA, QSize(1920, 1080)));
+    QLineEdit* edit = runner.sizes()->lineEdit();
     MessageCatcher catcher;
     edit->clear();
     QTest::keyClicks(edit, typed);
     QCOMPARE(edit->text(), shown);
-    QCOMPARE(runner.pageSize(), page);
+    QCOMPARE(runner.window.pageSize(), page);
     QCOMPARE(catcher.seen.size(), messages);
     for (int i = 0; i < messages; ++i) {
         QCOMPARE(catcher.seen.at(i), QStringList({ QStringLiteral("提示"), QStringLiteral("网站分辨率不能大于7680X4320!") }));
@@ -321,112 +319,102 @@ void tst_RunnerWindow::pageSizeTyped()
 
 void tst_RunnerWindow::pageSizeChosenFromList()
 {
-    const BrowserParams p = record({ "http://127.0.0.1:1/a" }, "http://127.0.0.1:1/a", QSize(1920, 1080));
-    YBrowserRunner runner(p);
-    Host host(p.sharedMemoryKey);
-    auto* view = qobject_cast<FakeView*>(runner.findChild<TabWidget*>()->currentView());
-    runner.findChild<QComboBox*>("comboBox")->setCurrentIndex(24);
-    QCOMPARE(runner.pageSize(), QSize(800, 600));
+    Runner runner(record({ pageA }, pageA, QSize(1920, 1080)));
+    FakeView* view = runner.view();
+    runner.sizes()->setCurrentIndex(24);
+    QCOMPARE(runner.window.pageSize(), QSize(800, 600));
+    QCOMPARE(runner.window.params().pageSize, QSize(800, 600));
     QCOMPARE(view->sizes.last(), QSize(800, 600));
     // B was taken at set-up, so the whole frame went there.
-    QCOMPARE(host.header(1)->width, 800);
-    QCOMPARE(host.header(1)->height, 600);
-    QCOMPARE(host.header(1)->wholeFrame, quint8(1));
-    QCOMPARE(host.dirty(1), QRect(0, 0, 800, 600));
-    QCOMPARE(host.pixel(1, 799, 599), FakeView::colourOf(view->id, view->renders));
-    QCOMPARE(runner.params().pageSize, QSize(800, 600));
+    QCOMPARE(QSize(runner.host.header(1)->width, runner.host.header(1)->height), QSize(800, 600));
+    QCOMPARE(runner.host.header(1)->wholeFrame, quint8(1));
+    QCOMPARE(runner.host.dirty(1), QRect(0, 0, 800, 600));
+    QCOMPARE(runner.host.pixel(1, 799, 599), FakeView::colourOf(view->id, view->renders));
 }
 
 void tst_RunnerWindow::showSetting()
 {
-    BrowserParams p = record({ "http://127.0.0.1:1/a" }, "http://127.0.0.1:1/a");
+    BrowserParams p = record();
     p.windowRect = QRect(0, 0, 800, 500);
-    YBrowserRunner runner(p);
-    runner.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&runner));
+    Runner runner(p);
+    QVERIFY(runner.show());
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
-    runner.showSetting(true);
-    QCOMPARE(runner.pos(), screen.center() - QRect(0, 0, 800, 500).center());
-    QCOMPARE(runner.size(), QSize(800, 500));
-    runner.showSetting(false);
-    runner.showSetting(false);
+    runner.window.showSetting(true);
+    QCOMPARE(runner.window.geometry(), QRect(screen.center() - QRect(0, 0, 800, 500).center(), QSize(800, 500)));
+    runner.window.showSetting(false);
+    runner.window.showSetting(false);
     QTest::qWait(100);
-    QVERIFY(offEveryScreen(runner));
-    QVERIFY(runner.isVisible());
-    runner.findChild<QPushButton*>("max")->setChecked(true);
-    runner.showSetting(true);
-    QCOMPARE(runner.pos(), QPoint(0, 0));
-    QVERIFY(runner.isMaximized());
+    QVERIFY(offEveryScreen(runner.window));
+    QVERIFY(runner.window.isVisible());
+    runner.button("max")->setChecked(true);
+    runner.window.showSetting(true);
+    QCOMPARE(runner.window.pos(), QPoint(0, 0));
+    QVERIFY(runner.window.isMaximized());
     QCOMPARE(logLines().mid(logLines().size() - 4), QStringList({ "show", "hide", "hide", "show" }));
 }
 
 void tst_RunnerWindow::maxFollowsWindowState()
 {
-    BrowserParams p = record({ "http://127.0.0.1:1/a" }, "http://127.0.0.1:1/a");
+    BrowserParams p = record();
     p.hidden = false;
-    YBrowserRunner runner(p);
-    runner.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&runner));
-    auto* max = runner.findChild<QPushButton*>("max");
+    Runner runner(p);
+    YBrowserRunner& window = runner.window;
+    QVERIFY(runner.show());
+    QPushButton* max = runner.button("max");
     QVERIFY(max->isCheckable());
-    runner.showMaximized();
+    window.showMaximized();
     QTRY_VERIFY(max->isChecked());
-    runner.showNormal();
+    window.showNormal();
     QTRY_VERIFY(!max->isChecked());
-    runner.setWindowState(Qt::WindowMaximized);
+    window.setWindowState(Qt::WindowMaximized);
     QTRY_VERIFY(max->isChecked());
     QTest::mouseClick(max, Qt::LeftButton);
-    QTRY_VERIFY(!runner.isMaximized());
+    QTRY_VERIFY(!window.isMaximized());
     QVERIFY(!max->isChecked());
     QTest::mouseClick(max, Qt::LeftButton);
-    QTRY_VERIFY(runner.isMaximized());
-    QVERIFY(runner.params().maximized);
+    QTRY_VERIFY(window.isMaximized());
+    QVERIFY(window.params().maximized);
     // A double click on the title bar goes through the window's move/resize filter.
-    QWindow* window = runner.windowHandle();
-    QTest::mouseMove(window, QPoint(200, 16));
-    QTest::mouseDClick(window, Qt::LeftButton, {}, QPoint(200, 16));
-    QTRY_VERIFY(!runner.isMaximized());
-    QVERIFY(!max->isChecked());
-    QTest::mouseMove(window, QPoint(210, 16));
-    QTest::mouseDClick(window, Qt::LeftButton, {}, QPoint(210, 16));
-    QTRY_VERIFY(runner.isMaximized());
-    QVERIFY(max->isChecked());
+    for (bool maximised : { false, true }) {
+        const QPoint pos(maximised ? 210 : 200, 16);
+        QTest::mouseMove(window.windowHandle(), pos);
+        QTest::mouseDClick(window.windowHandle(), Qt::LeftButton, {}, pos);
+        QTRY_COMPARE(window.isMaximized(), maximised);
+        QCOMPARE(max->isChecked(), maximised);
+    }
 }
 
 void tst_RunnerWindow::buttons()
 {
-    BrowserParams p = record({ "http://127.0.0.1:1/a" }, "http://127.0.0.1:1/a");
+    BrowserParams p = record();
     p.hidden = false;
-    YBrowserRunner runner(p);
-    runner.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&runner));
-    auto* view = qobject_cast<FakeView*>(runner.findChild<TabWidget*>()->currentView());
-    QSignalSpy done(&runner, &HostedRunner::settingDone);
+    Runner runner(p);
+    QVERIFY(runner.show());
+    FakeView* view = runner.view();
+    QSignalSpy done(&runner.window, &HostedRunner::settingDone);
     for (const char* name : { "back", "forward", "reload" })
-        QTest::mouseClick(runner.findChild<QPushButton*>(name), Qt::LeftButton);
+        QTest::mouseClick(runner.button(name), Qt::LeftButton);
     QCOMPARE(view->actions, QStringList({ "back", "forward", "reload" }));
-    QTest::mouseClick(runner.findChild<QPushButton*>("ok"), Qt::LeftButton);
+    QTest::mouseClick(runner.button("ok"), Qt::LeftButton);
     QCOMPARE(done.count(), 1);
-    QSignalSpy icons(&runner, &YBrowserRunner::iconChanged);
+    QSignalSpy icons(&runner.window, &YBrowserRunner::iconChanged);
     view->report(view->url(), solidIcon(Qt::blue));
     QCOMPARE(icons.count(), 1);
     QCOMPARE(icons.at(0).at(0).value<QIcon>().pixmap(16, 16).toImage().pixel(4, 4), QColor(Qt::blue).rgb());
 
-    QLineEdit* edit = runner.findChild<QLineEdit*>();
+    QLineEdit* edit = runner.window.findChild<QLineEdit*>();
     edit->setText("127.0.0.1:8/typed");
     QTest::keyClick(edit, Qt::Key_Return);
     QCOMPARE(view->loads.last(), QStringLiteral("http://127.0.0.1:8/typed"));
-    runner.setUrl(QUrl("http://127.0.0.1:9/set"));
+    runner.window.setUrl(QUrl("http://127.0.0.1:9/set"));
     QCOMPARE(view->loads.last(), QStringLiteral("http://127.0.0.1:9/set"));
 }
 
 void tst_RunnerWindow::completerHistory()
 {
-    const BrowserParams p = record({ "http://127.0.0.1:1/a" }, "http://127.0.0.1:1/a");
-    YBrowserRunner runner(p);
-    auto* tabs = runner.findChild<TabWidget*>();
-    auto* view = qobject_cast<FakeView*>(tabs->currentView());
-    QLineEdit* edit = runner.findChild<QLineEdit*>();
+    Runner runner(record());
+    FakeView* view = runner.view();
+    QLineEdit* edit = runner.window.findChild<QLineEdit*>();
     // The URL loaded before the window was wired is not in the history.
     QVERIFY(!edit->completer());
     view->report("http://127.0.0.1:1/b", QIcon());
@@ -438,29 +426,28 @@ void tst_RunnerWindow::completerHistory()
     QVERIFY(popup->uniformItemSizes());
     QCOMPARE(popup->styleSheet(), QStringLiteral("QListView { color: #eeeeee; outline: 0px; border: 1px solid darkgray;"
                                                  " background-color: rgb(80,80,83); selection-background-color: rgb(55,143,252); }"));
-    view->report("http://127.0.0.1:1/b", QIcon());
-    QCOMPARE(edit->completer(), firstCompleter);
-    view->report("http://bad host/", QIcon());
-    QCOMPARE(edit->completer(), firstCompleter);
+    // A repeated or invalid URL leaves the history as it is.
+    for (const char* url : { "http://127.0.0.1:1/b", "http://bad host/" }) {
+        view->report(url, QIcon());
+        QCOMPARE(edit->completer(), firstCompleter);
+    }
     view->report("http://127.0.0.1:1/c", QIcon());
     QVERIFY(edit->completer() != firstCompleter);
     QCOMPARE(edit->completer()->model()->rowCount(), 2);
     QCOMPARE(edit->completer()->model()->index(1, 0).data().toString(), QStringLiteral("http://127.0.0.1:1/c"));
     // A background tab's report does not reach the history.
-    auto* other = qobject_cast<FakeView*>(tabs->createTab());
-    tabs->setCurrentIndex(0);
+    auto* other = qobject_cast<FakeView*>(runner.tabs()->createTab());
+    runner.tabs()->setCurrentIndex(0);
     other->report("http://127.0.0.1:1/background", QIcon());
     QCOMPARE(edit->completer()->model()->rowCount(), 2);
 }
 
 void tst_RunnerWindow::engineSwitch()
 {
-    const BrowserParams p = record({ "http://127.0.0.1:1/a", "http://127.0.0.1:1/b" }, "http://127.0.0.1:1/b");
-    YBrowserRunner runner(p);
-    Host host(p.sharedMemoryKey);
-    auto* tabs = runner.findChild<TabWidget*>();
-    auto* mode = runner.findChild<QComboBox*>("defaultMode");
-    auto* old = tabs->currentView();
+    Runner runner(record({ pageA, "http://127.0.0.1:1/b" }, "http://127.0.0.1:1/b"));
+    TabWidget* tabs = runner.tabs();
+    auto* mode = runner.window.findChild<QComboBox*>("defaultMode");
+    WebView* old = tabs->currentView();
 
     // No view kind for mode 2: the switch is refused and the selector goes back.
     WebView::registerFactory(WebView::VipMiniEngine, nullptr);
@@ -478,12 +465,12 @@ void tst_RunnerWindow::engineSwitch()
     QCOMPARE(tabs->count(), 2);
     QCOMPARE(tabs->currentIndex(), 1);
     QCOMPARE(changed.count(), 1);
-    auto* replacement = qobject_cast<FakeView*>(tabs->currentView());
+    FakeView* replacement = runner.view();
     QVERIFY(replacement != old);
     QCOMPARE(replacement->loads, QStringList { "http://127.0.0.1:1/b" });
-    QCOMPARE(runner.params().urls, QStringList({ "http://127.0.0.1:1/a", "http://127.0.0.1:1/b" }));
-    runner.wholeImage();
-    QCOMPARE(host.header(1)->engineFlag, quint8(1));
+    QCOMPARE(runner.window.params().urls, QStringList({ pageA, "http://127.0.0.1:1/b" }));
+    runner.window.wholeImage();
+    QCOMPARE(runner.host.header(1)->engineFlag, quint8(1));
     QVERIFY(mode->isHidden());
     WebView::registerFactory(WebView::VipMiniEngine, nullptr);
 }
@@ -491,7 +478,7 @@ void tst_RunnerWindow::engineSwitch()
 void tst_RunnerWindow::hostLimits()
 {
     // A page beyond a frame buffer: bounded, shown as such, and no message.
-    BrowserParams p = record({ "http://127.0.0.1:1/a" }, "http://127.0.0.1:1/a", QSize(9000, 5000));
+    BrowserParams p = record({ pageA }, pageA, QSize(9000, 5000));
     p.windowRect = QRect(0, 0, 100000, -5);
     MessageCatcher catcher;
     {
@@ -505,47 +492,43 @@ void tst_RunnerWindow::hostLimits()
     QCOMPARE(catcher.seen.size(), 0);
 
     // A segment the host made smaller: the page shrinks until a frame fits.
-    p = record({ "http://127.0.0.1:1/a" }, "http://127.0.0.1:1/a", QSize(1920, 1080));
-    QSharedMemory small(p.sharedMemoryKey);
-    QVERIFY(small.create(28 + 40000));
-    YBrowserRunner runner(p);
-    QCOMPARE(runner.pageSize(), QSize(1920, 5));
-    auto* view = qobject_cast<FakeView*>(runner.findChild<TabWidget*>()->currentView());
+    p = record({ pageA }, pageA, QSize(1920, 1080));
+    HostSegment small(p.sharedMemoryKey);
+    QVERIFY(small.memory.create(28 + 40000));
+    Runner runner(p);
+    QCOMPARE(runner.window.pageSize(), QSize(1920, 5));
+    FakeView* view = runner.view();
     QCOMPARE(view->sizes.last(), QSize(1920, 5));
-    const auto* a = static_cast<const FrameHeader*>(small.constData());
-    QCOMPARE(a->width, 1920);
-    QCOMPARE(a->height, 5);
-    QCOMPARE(reinterpret_cast<const QRgb*>(a + 1)[1920 * 5 - 1], FakeView::colourOf(view->id, 1));
-    runner.findChild<QComboBox*>("comboBox")->setCurrentText("100*200");
-    QCOMPARE(runner.pageSize(), QSize(100, 100));
-    runner.wholeImage();
-    QCOMPARE(a->height, 100);
+    QCOMPARE(QSize(small.header(0)->width, small.header(0)->height), QSize(1920, 5));
+    QCOMPARE(small.pixel(0, 1919, 4), FakeView::colourOf(view->id, 1));
+    runner.sizes()->setCurrentText("100*200");
+    QCOMPARE(runner.window.pageSize(), QSize(100, 100));
+    runner.window.wholeImage();
+    QCOMPARE(small.header(0)->height, 100);
 }
 
 void tst_RunnerWindow::windowSize_data()
 {
     QTest::addColumn<bool>("maximized");
-    QTest::addColumn<QRect>("windowRect");
     QTest::addColumn<QSize>("size");
 
-    QTest::newRow("normal") << false << QRect(50, 60, 900, 600) << QSize(900, 600);
-    QTest::newRow("maximised") << true << QRect(50, 60, 900, 600) << QSize(1920, 1080);
+    QTest::newRow("normal") << false << QSize(900, 600);
+    QTest::newRow("maximised") << true << QSize(1920, 1080);
 }
 
 void tst_RunnerWindow::windowSize()
 {
     QFETCH(bool, maximized);
-    QFETCH(QRect, windowRect);
     QFETCH(QSize, size);
 
-    BrowserParams p = record({ "http://127.0.0.1:1/a" }, "http://127.0.0.1:1/a");
+    BrowserParams p = record();
     p.maximized = maximized;
-    p.windowRect = windowRect;
-    YBrowserRunner runner(p);
-    QCOMPARE(runner.size(), size);
-    QCOMPARE(runner.findChild<QPushButton*>("max")->isChecked(), maximized);
-    QCOMPARE(runner.params().windowRect, QRect(QPoint(0, 0), size));
-    QCOMPARE(runner.params().maximized, maximized);
+    p.windowRect = QRect(50, 60, 900, 600);
+    Runner runner(p);
+    QCOMPARE(runner.window.size(), size);
+    QCOMPARE(runner.button("max")->isChecked(), maximized);
+    QCOMPARE(runner.window.params().windowRect, QRect(QPoint(0, 0), size));
+    QCOMPARE(runner.window.params().maximized, maximized);
 }
 
 QTEST_MAIN(tst_RunnerWindow)

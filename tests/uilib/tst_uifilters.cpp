@@ -10,17 +10,10 @@
 
 namespace {
 
-class FocusCounter : public QPushButton
+struct FocusCounter : QPushButton
 {
-public:
     int focusIns = 0;
-
-protected:
-    void focusInEvent(QFocusEvent *event) override
-    {
-        ++focusIns;
-        QPushButton::focusInEvent(event);
-    }
+    void focusInEvent(QFocusEvent *event) override { ++focusIns; QPushButton::focusInEvent(event); }
 };
 
 } // namespace
@@ -35,7 +28,6 @@ private slots:
     void stripedBackground_data();
     void stripedBackground();
     void fillAndPaddingFollowParent();
-    void paddingWithoutParent();
     void adaptiveWidth_data();
     void adaptiveWidth();
 };
@@ -44,9 +36,7 @@ void tst_UiFilters::eventTriggerRunsAndPassesOn()
 {
     FocusCounter button;
     QList<int> seen;
-    auto *filter = new YEventTriggerEventFilter(&button, QEvent::FocusIn, [&seen](QEvent *e) { seen << e->type(); });
-    QCOMPARE(filter->parent(), &button);
-
+    new YEventTriggerEventFilter(&button, QEvent::FocusIn, [&seen](QEvent *e) { seen << e->type(); });
     for (int i = 0; i < 2; ++i) {
         QFocusEvent in(QEvent::FocusIn, Qt::TabFocusReason);
         QApplication::sendEvent(&button, &in);
@@ -68,13 +58,9 @@ void tst_UiFilters::propertyChanges()
     target.setProperty("__color", QColor(Qt::blue));
     target.setProperty("count", 7);
     target.setProperty("count", QVariant());
-
-    QCOMPARE(seen.size(), 4);
-    QCOMPARE(seen.at(0), qMakePair(QString("__color"), QVariant(QColor(Qt::red))));
-    QCOMPARE(seen.at(1), qMakePair(QString("__color"), QVariant(QColor(Qt::blue))));
-    QCOMPARE(seen.at(2), qMakePair(QString("count"), QVariant(7)));
-    QCOMPARE(seen.at(3).first, QString("count"));
-    QVERIFY(!seen.at(3).second.isValid());
+    const QList<QPair<QString, QVariant>> expected = {
+        {"__color", QColor(Qt::red)}, {"__color", QColor(Qt::blue)}, {"count", 7}, {"count", QVariant()}};
+    QCOMPARE(seen, expected);
 }
 
 void tst_UiFilters::stripedBackground_data()
@@ -84,7 +70,7 @@ void tst_UiFilters::stripedBackground_data()
     QTest::addColumn<QColor>("second");
     QTest::addColumn<QColor>("border");
 
-    QTest::newRow("stock colours") << false << QColor("#2a2a2b") << QColor("#3c3d41") << QColor();
+    QTest::newRow("stock colours") << false << QColor("#2a2a2b") << QColor("#3c3d41") << QColor("#3c3d41");
     QTest::newRow("given colours") << true << QColor("#102030") << QColor("#405060") << QColor("#ff0000");
 }
 
@@ -100,20 +86,15 @@ void tst_UiFilters::stripedBackground()
     const QColor colours[2] = {first, second};
     YBrushBackgroundFilter *filter = custom ? YBrushBackgroundFilter::striped(4, colours, border, &widget)
                                             : YBrushBackgroundFilter::striped(4, &widget);
-    QCOMPARE(filter->parent(), &widget);
     QCOMPARE(filter->brush().textureImage().size(), QSize(10, 8));
-    QCOMPARE(filter->brush().textureImage().format(), QImage::Format_ARGB32_Premultiplied);
     widget.installEventFilter(filter);
 
     const QImage image = widget.grab().toImage();
-    QCOMPARE(image.pixelColor(20, 1), first);
-    QCOMPARE(image.pixelColor(20, 3), first);
-    QCOMPARE(image.pixelColor(20, 4), second);
-    QCOMPARE(image.pixelColor(20, 7), second);
-    QCOMPARE(image.pixelColor(20, 9), first);
-    const QColor edge = custom ? border : second;
-    QCOMPARE(image.pixelColor(39, 5), edge);
-    QCOMPARE(image.pixelColor(0, 5), edge);
+    const QList<QPair<QPoint, QColor>> expected = {{{20, 1}, first},  {{20, 3}, first},  {{20, 4}, second},
+                                                   {{20, 7}, second}, {{20, 9}, first},  {{39, 5}, border},
+                                                   {{0, 5}, border}};
+    for (const auto &[pos, colour] : expected)
+        QCOMPARE(image.pixelColor(pos), colour);
 }
 
 void tst_UiFilters::fillAndPaddingFollowParent()
@@ -123,24 +104,19 @@ void tst_UiFilters::fillAndPaddingFollowParent()
     auto *overlay = new QWidget(&parent);
     auto *padded = new QWidget(&parent);
     padded->setGeometry(5, 5, 10, 10);
-    auto *fill = new YFillFilter(overlay);
+    new YFillFilter(overlay);
     new YAdptivePaddingFilter(padded);
-    QCOMPARE(fill->parent(), overlay);
     QVERIFY(overlay->testAttribute(Qt::WA_TranslucentBackground));
     parent.show();
     QVERIFY(QTest::qWaitForWindowExposed(&parent));
-
     parent.resize(210, 83);
     QTRY_COMPARE(overlay->size(), QSize(210, 83));
     QCOMPARE(padded->geometry(), QRect(0, 0, 210, 83));
-}
 
-void tst_UiFilters::paddingWithoutParent()
-{
+    // Without a parent the padding filter leaves the widget alone.
     QWidget orphan;
     orphan.setGeometry(10, 20, 30, 40);
-    auto *filter = new YAdptivePaddingFilter(&orphan);
-    QCOMPARE(filter->parent(), &orphan);
+    new YAdptivePaddingFilter(&orphan);
     orphan.resize(50, 60);
     QCOMPARE(orphan.geometry(), QRect(10, 20, 50, 60));
 }
@@ -164,12 +140,10 @@ void tst_UiFilters::adaptiveWidth()
     new YToolButtonAdptiveWidth(&button, padding);
     button.show();
     QVERIFY(QTest::qWaitForWindowExposed(&button));
-    const int expected = button.fontMetrics().boundingRect(caption).width() + padding;
+    const int expected = caption.isEmpty() ? padding : button.fontMetrics().boundingRect(caption).width() + padding;
     QTRY_COMPARE(button.width(), expected);
     QCOMPARE(button.minimumWidth(), expected);
     QCOMPARE(button.maximumWidth(), expected);
-    if (caption.isEmpty())
-        QCOMPARE(button.width(), padding);
 }
 
 QTEST_MAIN(tst_UiFilters)

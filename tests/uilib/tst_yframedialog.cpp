@@ -24,6 +24,17 @@ void clickClose(QDialog *box)
     QTest::mouseClick(box->findChild<QAbstractButton *>("close"), Qt::LeftButton);
 }
 
+void prepare(YFrameDialog &dialog, YFrameDialog::StandardButtons buttons, QSize size = QSize(300, 100))
+{
+    dialog.addButtons(buttons);
+    dialog.setCentralWidget(content(size), true);
+}
+
+int run(YFrameDialog &dialog, const std::function<void(QDialog *)> &interact, bool noShadow = false)
+{
+    return runModal([&] { return dialog.exec(nullptr, noShadow); }, interact);
+}
+
 // Pointer input through the window system interface, in the frame
 // dialog's coordinates at the moment of sending.
 struct Pointer
@@ -36,6 +47,16 @@ struct Pointer
     void press(QPoint pos) { QTest::mousePress(box->windowHandle(), Qt::LeftButton, {}, at(pos)); }
     void release(QPoint pos) { QTest::mouseRelease(box->windowHandle(), Qt::LeftButton, {}, at(pos)); }
     int cursor() const { return dialog->cursor().shape(); }
+    // Released at `end` in the dialog's coordinates after the move; by
+    // default where it was pressed, as the grab point travels with the dialog.
+    void drag(QPoint from, QPoint to, QPoint end)
+    {
+        move(from);
+        press(from);
+        move(to);
+        release(end);
+    }
+    void drag(QPoint from, QPoint to) { drag(from, to, from); }
 
     // The window system confirms a new geometry later than the widget
     // takes it; input sent before would land at the old place.
@@ -54,16 +75,13 @@ class tst_YFrameDialog : public QObject
     Q_OBJECT
 
 private slots:
-    void closeButtonResult_data();
-    void closeButtonResult();
-    void clickedButtonResult_data();
-    void clickedButtonResult();
+    void result_data();
+    void result();
     void execAgainAfterLeavingWrapper();
     void guardianSwallowsClick();
     void shownWithoutWrapper();
     void buttonRowOrderAndCentring();
-    void defaultButton();
-    void buttonMask();
+    void defaultButtonAndMask();
     void getText_data();
     void getText();
     void cursorZones_data();
@@ -73,90 +91,71 @@ private slots:
     void shadowFollowsActivation();
 };
 
-void tst_YFrameDialog::closeButtonResult_data()
+void tst_YFrameDialog::result_data()
 {
     QTest::addColumn<Buttons>("buttons");
     QTest::addColumn<int>("mask");
     QTest::addColumn<bool>("noShadow");
+    QTest::addColumn<QString>("click");
+    QTest::addColumn<QSize>("size");
     QTest::addColumn<int>("result");
 
+    const Buttons okCancel = YFrameDialog::Ok | YFrameDialog::Cancel, yesNo = YFrameDialog::Yes | YFrameDialog::No;
     for (bool noShadow : {false, true}) {
         const QByteArray tag = noShadow ? " without shadow" : "";
-        QTest::newRow("Ok" + tag) << Buttons(YFrameDialog::Ok) << -1 << noShadow << 0x400;
-        QTest::newRow("Ok Cancel" + tag) << (YFrameDialog::Ok | YFrameDialog::Cancel) << -1 << noShadow
-                                         << int(YFrameDialog::Cancel);
-        QTest::newRow("Yes No" + tag) << (YFrameDialog::Yes | YFrameDialog::No) << -1 << noShadow
-                                      << int(YFrameDialog::No);
+        QTest::newRow("Ok closed" + tag) << Buttons(YFrameDialog::Ok) << -1 << noShadow << "close" << QSize() << 0x400;
+        QTest::newRow("Ok Cancel closed" + tag) << okCancel << -1 << noShadow << "close" << QSize()
+                                                << int(YFrameDialog::Cancel);
+        QTest::newRow("Yes No closed" + tag) << yesNo << -1 << noShadow << "close" << QSize() << int(YFrameDialog::No);
     }
-    QTest::newRow("one visible after mask") << (YFrameDialog::Yes | YFrameDialog::No | YFrameDialog::Retry)
-                                            << int(YFrameDialog::Retry) << false << int(YFrameDialog::Retry);
-    QTest::newRow("no buttons") << Buttons() << -1 << false << 0;
+    QTest::newRow("one visible after mask") << (yesNo | YFrameDialog::Retry) << int(YFrameDialog::Retry) << false
+                                            << "close" << QSize() << int(YFrameDialog::Retry);
+    QTest::newRow("no buttons closed") << Buttons() << -1 << false << "close" << QSize() << 0;
+    QTest::newRow("Ok clicked") << okCancel << -1 << false << QString::fromUtf8("确认") << QSize(60, 26) << 0x400;
+    QTest::newRow("Cancel clicked") << okCancel << -1 << false << QString::fromUtf8("取消") << QSize(60, 26)
+                                    << int(YFrameDialog::Cancel);
+    QTest::newRow("Yes clicked") << yesNo << -1 << false << QString::fromUtf8("是") << QSize(48, 26)
+                                 << int(YFrameDialog::Yes);
+    QTest::newRow("Discard clicked") << (YFrameDialog::Save | YFrameDialog::Discard | YFrameDialog::Cancel) << -1
+                                     << false << QString::fromUtf8("放弃") << QSize(60, 26)
+                                     << int(YFrameDialog::Discard);
+    QTest::newRow("Save all clicked") << (YFrameDialog::SaveAll | YFrameDialog::NoToAll) << -1 << false
+                                      << QString::fromUtf8("全部保存") << QSize(60, 26)
+                                      << int(YFrameDialog::SaveAll);
 }
 
-void tst_YFrameDialog::closeButtonResult()
+void tst_YFrameDialog::result()
 {
     QFETCH(Buttons, buttons);
     QFETCH(int, mask);
     QFETCH(bool, noShadow);
-    QFETCH(int, result);
-
-    YFrameDialog dialog;
-    dialog.addButtons(buttons);
-    dialog.setCentralWidget(content(), true);
-    if (mask >= 0)
-        dialog.updateButtonMask(Buttons(mask));
-    const QSize size = dialog.size();
-    const int s = noShadow ? 0 : shadow;
-
-    const int code = runModal([&] { return dialog.exec(nullptr, noShadow); }, [&](QDialog *box) {
-        QCOMPARE(box->layout()->contentsMargins(), QMargins(s, s, s, s));
-        QCOMPARE(box->size(), size + QSize(2 * s, 2 * s));
-        QCOMPARE(dialog.geometry(), QRect(QPoint(s, s), size));
-        QCOMPARE(box->testAttribute(Qt::WA_TranslucentBackground), !noShadow);
-        QCOMPARE(bool(box->windowFlags() & Qt::FramelessWindowHint), true);
-        clickClose(box);
-    });
-    QCOMPARE(code, result);
-    QVERIFY(!dialog.parentWidget());
-}
-
-void tst_YFrameDialog::clickedButtonResult_data()
-{
-    QTest::addColumn<Buttons>("buttons");
-    QTest::addColumn<QString>("caption");
-    QTest::addColumn<QSize>("size");
-    QTest::addColumn<int>("result");
-
-    QTest::newRow("Ok") << (YFrameDialog::Ok | YFrameDialog::Cancel) << QString::fromUtf8("确认") << QSize(60, 26)
-                        << 0x400;
-    QTest::newRow("Cancel") << (YFrameDialog::Ok | YFrameDialog::Cancel) << QString::fromUtf8("取消")
-                            << QSize(60, 26) << int(YFrameDialog::Cancel);
-    QTest::newRow("Yes") << (YFrameDialog::Yes | YFrameDialog::No) << QString::fromUtf8("是") << QSize(48, 26)
-                         << int(YFrameDialog::Yes);
-    QTest::newRow("Discard") << (YFrameDialog::Save | YFrameDialog::Discard | YFrameDialog::Cancel)
-                             << QString::fromUtf8("放弃") << QSize(60, 26) << int(YFrameDialog::Discard);
-    QTest::newRow("Save all") << (YFrameDialog::SaveAll | YFrameDialog::NoToAll) << QString::fromUtf8("全部保存")
-                              << QSize(60, 26) << int(YFrameDialog::SaveAll);
-}
-
-void tst_YFrameDialog::clickedButtonResult()
-{
-    QFETCH(Buttons, buttons);
-    QFETCH(QString, caption);
+    QFETCH(QString, click);
     QFETCH(QSize, size);
     QFETCH(int, result);
 
     YFrameDialog dialog;
-    dialog.addButtons(buttons);
-    dialog.setCentralWidget(content(), true);
-    const int code = runModal([&] { return dialog.exec(); }, [&](QDialog *box) {
-        QAbstractButton *button = buttonWithText(box, caption);
+    prepare(dialog, buttons);
+    if (mask >= 0)
+        dialog.updateButtonMask(Buttons(mask));
+    const QSize dialogSize = dialog.size();
+    const int s = noShadow ? 0 : shadow;
+
+    const int code = run(dialog, [&](QDialog *box) {
+        QCOMPARE(box->layout()->contentsMargins(), QMargins(s, s, s, s));
+        QCOMPARE(box->size(), dialogSize + QSize(2 * s, 2 * s));
+        QCOMPARE(dialog.geometry(), QRect(QPoint(s, s), dialogSize));
+        QCOMPARE(box->testAttribute(Qt::WA_TranslucentBackground), !noShadow);
+        QVERIFY(box->windowFlags() & Qt::FramelessWindowHint);
+        if (click == "close")
+            return clickClose(box);
+        QAbstractButton *button = buttonWithText(box, click);
         QVERIFY(button);
         QCOMPARE(button->size(), size);
         QCOMPARE(YFrameDialog::standardButton(button), YFrameDialog::StandardButton(result));
         QTest::mouseClick(button, Qt::LeftButton);
-    });
+    }, noShadow);
     QCOMPARE(code, result);
+    QVERIFY(!dialog.parentWidget());
 }
 
 void tst_YFrameDialog::execAgainAfterLeavingWrapper()
@@ -183,14 +182,13 @@ void tst_YFrameDialog::execAgainAfterLeavingWrapper()
 void tst_YFrameDialog::guardianSwallowsClick()
 {
     YFrameDialog dialog;
-    dialog.addButtons(YFrameDialog::Ok | YFrameDialog::Cancel);
-    dialog.setCentralWidget(content(), true);
+    prepare(dialog, YFrameDialog::Ok | YFrameDialog::Cancel);
     QList<int> guarded;
     dialog.setStandardGuardian([&guarded](YFrameDialog::StandardButton b) {
         guarded << b;
         return b == YFrameDialog::Ok;
     });
-    const int code = runModal([&] { return dialog.exec(); }, [&](QDialog *box) {
+    const int code = run(dialog, [&](QDialog *box) {
         QTest::mouseClick(dialog.button(YFrameDialog::Ok), Qt::LeftButton);
         QTest::qWait(50);
         QVERIFY(box->isVisible());
@@ -203,8 +201,7 @@ void tst_YFrameDialog::guardianSwallowsClick()
 void tst_YFrameDialog::shownWithoutWrapper()
 {
     YFrameDialog dialog;
-    dialog.addButtons(YFrameDialog::Ok | YFrameDialog::Cancel);
-    dialog.setCentralWidget(content(), true);
+    prepare(dialog, YFrameDialog::Ok | YFrameDialog::Cancel);
     dialog.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
     QVERIFY(dialog.windowFlags() & Qt::FramelessWindowHint);
@@ -222,11 +219,10 @@ void tst_YFrameDialog::shownWithoutWrapper()
 void tst_YFrameDialog::buttonRowOrderAndCentring()
 {
     YFrameDialog dialog;
-    dialog.addButtons(YFrameDialog::Cancel | YFrameDialog::Save | YFrameDialog::Apply | YFrameDialog::Ok);
-    dialog.setCentralWidget(content(QSize(400, 100)), true);
+    prepare(dialog, YFrameDialog::Cancel | YFrameDialog::Save | YFrameDialog::Apply | YFrameDialog::Ok, QSize(400, 100));
     QList<QAbstractButton *> expected = {dialog.button(YFrameDialog::Apply), dialog.button(YFrameDialog::Ok),
                                          dialog.button(YFrameDialog::Save), dialog.button(YFrameDialog::Cancel)};
-    runModal([&] { return dialog.exec(); }, [&](QDialog *box) {
+    run(dialog, [&](QDialog *box) {
         QWidget *row = dialog.findChild<QWidget *>("buttonGroup");
         for (int i = 1; i < expected.size(); ++i)
             QCOMPARE(expected.at(i)->x() - expected.at(i - 1)->geometry().right() - 1, 24);
@@ -238,42 +234,31 @@ void tst_YFrameDialog::buttonRowOrderAndCentring()
     });
 }
 
-void tst_YFrameDialog::defaultButton()
+void tst_YFrameDialog::defaultButtonAndMask()
 {
     YFrameDialog dialog;
     QCOMPARE(dialog.button(YFrameDialog::NoButton), nullptr);
     dialog.addButtons(YFrameDialog::Ok | YFrameDialog::Cancel);
-    auto *ok = qobject_cast<QPushButton *>(dialog.button(YFrameDialog::Ok));
-    auto *cancel = qobject_cast<QPushButton *>(dialog.button(YFrameDialog::Cancel));
+    QAbstractButton *ok = dialog.button(YFrameDialog::Ok), *cancel = dialog.button(YFrameDialog::Cancel);
     dialog.setDefaultButton(YFrameDialog::NoButton);
-    QVERIFY(ok->isDefault());
-
+    QVERIFY(qobject_cast<QPushButton *>(ok)->isDefault());
     ok->setProperty("ROLE", 2);
     cancel->setProperty("ROLE", 1);
     dialog.setDefaultButton(YFrameDialog::NoButton);
-    QVERIFY(cancel->isDefault());
+    QVERIFY(qobject_cast<QPushButton *>(cancel)->isDefault());
     QCOMPARE(YFrameDialog::buttonRole(cancel), YFrameDialog::RejectRole);
-    QCOMPARE(YFrameDialog::buttonPropertyMap().size(), 16);
-}
 
-void tst_YFrameDialog::buttonMask()
-{
-    YFrameDialog dialog;
-    dialog.addButtons(YFrameDialog::Ok | YFrameDialog::Cancel);
     auto *custom = new QPushButton("custom", &dialog);
     dialog.addButton(custom, YFrameDialog::DestructiveRole);
     QCOMPARE(custom->property("_standard_button_").toInt(), 0);
     QCOMPARE(custom->property("_button_role_").toInt(), 4);
-
+    const auto visible = [&] {
+        return QList<bool>{ok->isVisibleTo(&dialog), cancel->isVisibleTo(&dialog), custom->isVisibleTo(&dialog)};
+    };
     dialog.updateButtonMask(Buttons());
-    QVERIFY(!dialog.button(YFrameDialog::Ok)->isVisibleTo(&dialog));
-    QVERIFY(!dialog.button(YFrameDialog::Cancel)->isVisibleTo(&dialog));
-    QVERIFY(!custom->isVisibleTo(&dialog));
-
+    QCOMPARE(visible(), (QList<bool>{false, false, false}));
     dialog.updateButtonMask(YFrameDialog::Cancel | YFrameDialog::Help);
-    QVERIFY(!dialog.button(YFrameDialog::Ok)->isVisibleTo(&dialog));
-    QVERIFY(dialog.button(YFrameDialog::Cancel)->isVisibleTo(&dialog));
-    QVERIFY(!custom->isVisibleTo(&dialog));
+    QCOMPARE(visible(), (QList<bool>{false, true, false}));
 }
 
 void tst_YFrameDialog::getText_data()
@@ -351,11 +336,10 @@ void tst_YFrameDialog::cursorZones()
     QFETCH(int, cursor);
 
     YFrameDialog dialog;
-    dialog.addButtons(YFrameDialog::Ok);
-    dialog.setCentralWidget(content(), true);
+    prepare(dialog, YFrameDialog::Ok);
     dialog.setResizeFlags(YFrameDialog::ResizeFlags(flags));
     QCOMPARE(dialog.size(), QSize(344, 239));
-    runModal([&] { return dialog.exec(); }, [&](QDialog *box) {
+    run(dialog, [&](QDialog *box) {
         Pointer pointer{box, &dialog};
         const QPoint target(pos.x() < 0 ? dialog.width() + pos.x() : pos.x(),
                             pos.y() < 0 ? dialog.height() + pos.y() : pos.y());
@@ -373,47 +357,39 @@ void tst_YFrameDialog::cursorZones()
 void tst_YFrameDialog::resizeAndMove()
 {
     YFrameDialog dialog;
-    dialog.addButtons(YFrameDialog::Ok);
-    dialog.setCentralWidget(content(), true);
+    prepare(dialog, YFrameDialog::Ok);
     dialog.setResizeFlags(YFrameDialog::ResizeLeft | YFrameDialog::ResizeRight | YFrameDialog::ResizeBottom);
-    runModal([&] { return dialog.exec(); }, [&](QDialog *box) {
+    run(dialog, [&](QDialog *box) {
         Pointer pointer{box, &dialog};
         const QRect start = box->geometry();
 
         // Right border: the left edge stays.
-        pointer.move(QPoint(dialog.width() - 1, 120));
-        pointer.press(QPoint(dialog.width() - 1, 120));
-        pointer.move(QPoint(dialog.width() + 39, 120));
-        pointer.release(QPoint(dialog.width() - 1, 120));
+        pointer.drag(QPoint(dialog.width() - 1, 120), QPoint(dialog.width() + 39, 120), QPoint(dialog.width() + 39, 120));
         QTRY_COMPARE(box->geometry(), QRect(start.topLeft(), start.size() + QSize(40, 0)));
         QVERIFY(pointer.settled());
 
         // Left border: never narrower than the minimum.
         const QRect wide = box->geometry();
-        pointer.move(QPoint(0, 120));
-        pointer.press(QPoint(0, 120));
-        pointer.move(QPoint(dialog.width() + 100, 120));
-        pointer.release(QPoint(0, 120));
+        pointer.drag(QPoint(0, 120), QPoint(dialog.width() + 100, 120));
         QTRY_COMPARE(box->geometry().right(), wide.right());
         QCOMPARE(box->width(), box->minimumWidth() + 1);
         QVERIFY(pointer.settled());
 
         // Header drag moves the wrapper by the pointer's travel.
-        const QRect narrow = box->geometry();
-        pointer.move(QPoint(40, 15));
-        pointer.press(QPoint(40, 15));
-        pointer.move(QPoint(100, 45));
-        pointer.release(QPoint(40, 15));
-        QTRY_COMPARE(box->geometry(), narrow.translated(60, 30));
+        const QRect moved = box->geometry().translated(60, 30);
+        pointer.drag(QPoint(40, 15), QPoint(100, 45));
+        QTRY_COMPARE(box->geometry(), moved);
         QVERIFY(pointer.settled());
 
-        // A drag starting on the central frame does nothing.
-        pointer.move(QPoint(10, 120));
-        pointer.press(QPoint(10, 120));
-        pointer.move(QPoint(90, 160));
-        pointer.release(QPoint(10, 120));
+        // A drag starting on the central frame does nothing, nor should a
+        // header press that moves within the drag distance.
+        pointer.drag(QPoint(10, 120), QPoint(90, 160));
         QTest::qWait(20);
-        QCOMPARE(box->geometry(), narrow.translated(60, 30));
+        QCOMPARE(box->geometry(), moved);
+        pointer.drag(QPoint(40, 15), QPoint(44, 20));
+        QTest::qWait(20);
+        QEXPECT_FAIL("", "The dialog adapter moves on any travel: it has no drag distance yet", Continue);
+        QCOMPARE(box->geometry(), moved);
         clickClose(box);
     });
 }
@@ -421,11 +397,10 @@ void tst_YFrameDialog::resizeAndMove()
 void tst_YFrameDialog::maximiseAndDragRestore()
 {
     YFrameDialog dialog;
-    dialog.addButtons(YFrameDialog::Ok);
-    dialog.setCentralWidget(content(), true);
+    prepare(dialog, YFrameDialog::Ok);
     dialog.setMaxEnable();
     auto *max = dialog.findChild<QAbstractButton *>("max");
-    runModal([&] { return dialog.exec(); }, [&](QDialog *box) {
+    run(dialog, [&](QDialog *box) {
         Pointer pointer{box, &dialog};
         const QRect normal = box->geometry();
         QCOMPARE(max->toolTip(), QString::fromUtf8("最大化"));
@@ -457,6 +432,16 @@ void tst_YFrameDialog::maximiseAndDragRestore()
         const int pressX = global.x() * normal.width() / maximisedWidth;
         QTRY_COMPARE(box->pos(), next - QPoint(pressX + shadow, 15 + shadow));
         QTest::mouseRelease(box->windowHandle(), Qt::LeftButton, {}, box->mapFromGlobal(next));
+        QVERIFY(pointer.settled());
+
+        // A double click on the header restores as well as it maximises.
+        for (bool maximised : {true, false}) {
+            pointer.move(QPoint(60, 15));
+            QTest::mouseDClick(box->windowHandle(), Qt::LeftButton, {}, pointer.at(QPoint(60, 15)));
+            QTRY_COMPARE(box->isMaximized(), maximised);
+            QVERIFY(pointer.settled());
+        }
+        QCOMPARE(box->geometry().size(), normal.size());
         clickClose(box);
     });
 }
@@ -469,9 +454,8 @@ void tst_YFrameDialog::shadowFollowsActivation()
     QVERIFY(QTest::qWaitForWindowExposed(&other));
 
     YFrameDialog dialog;
-    dialog.addButtons(YFrameDialog::Ok);
-    dialog.setCentralWidget(content(), true);
-    runModal([&] { return dialog.exec(); }, [&](QDialog *box) {
+    prepare(dialog, YFrameDialog::Ok);
+    run(dialog, [&](QDialog *box) {
         const QPoint probe(box->width() / 2, shadow - 2);
         const auto blueness = [box, probe] {
             const QColor c = box->grab().toImage().pixelColor(probe);

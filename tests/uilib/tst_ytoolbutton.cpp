@@ -47,8 +47,7 @@ private slots:
     void initTestCase();
     void paintState_data();
     void paintState();
-    void imageStripColumns();
-    void checkStripsFollowClicks();
+    void imageStrips();
     void imageCheckBoxGeometry();
     void colorButton();
     void colorButtonPicksColour();
@@ -114,41 +113,34 @@ void tst_YToolButton::paintState()
     QCOMPARE(painted, state);
 }
 
-void tst_YToolButton::imageStripColumns()
+void tst_YToolButton::imageStrips()
 {
-    YToolButton button;
-    button.setFixedSize(24, 24);
-    setImageStrip(&button, testStrip());
-    button.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&button));
-
-    QCOMPARE(centre(&button), QColor(Qt::green));
-    hover(&button);
-    QCOMPARE(centre(&button), QColor(Qt::blue));
-    QTest::mousePress(&button, Qt::LeftButton);
-    QCOMPARE(centre(&button), QColor(Qt::yellow));
-    QTest::mouseRelease(&button, Qt::LeftButton);
-    button.setEnabled(false);
-    QCOMPARE(centre(&button), QColor(Qt::red));
-}
-
-void tst_YToolButton::checkStripsFollowClicks()
-{
-    YToolButton button;
-    button.setFixedSize(24, 24);
+    YToolButton plain, check;
     QImage checked = testStrip();
     checked.invertPixels();
-    setCheckImageStrips(&button, testStrip(), checked);
-    QVERIFY(button.isCheckable());
-    button.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&button));
+    setImageStrip(&plain, testStrip());
+    setCheckImageStrips(&check, testStrip(), checked);
+    QVERIFY(check.isCheckable());
+    for (YToolButton *button : {&plain, &check}) {
+        button->setFixedSize(24, 24);
+        button->show();
+        QVERIFY(QTest::qWaitForWindowExposed(button));
+        QCOMPARE(centre(button), QColor(Qt::green));
+    }
 
-    QCOMPARE(centre(&button), QColor(Qt::green));
-    QTest::mouseClick(&button, Qt::LeftButton);
-    QVERIFY(button.isChecked());
-    QCOMPARE(centre(&button), QColor(Qt::magenta));
-    QTest::mouseClick(&button, Qt::LeftButton);
-    QCOMPARE(centre(&button), QColor(Qt::green));
+    hover(&plain);
+    QCOMPARE(centre(&plain), QColor(Qt::blue));
+    QTest::mousePress(&plain, Qt::LeftButton);
+    QCOMPARE(centre(&plain), QColor(Qt::yellow));
+    QTest::mouseRelease(&plain, Qt::LeftButton);
+    plain.setEnabled(false);
+    QCOMPARE(centre(&plain), QColor(Qt::red));
+
+    QTest::mouseClick(&check, Qt::LeftButton);
+    QVERIFY(check.isChecked());
+    QCOMPARE(centre(&check), QColor(Qt::magenta));
+    QTest::mouseClick(&check, Qt::LeftButton);
+    QCOMPARE(centre(&check), QColor(Qt::green));
 }
 
 void tst_YToolButton::imageCheckBoxGeometry()
@@ -257,23 +249,22 @@ void tst_YToolButton::resources_data()
     QTest::addColumn<QSize>("size");
 
     const QString root = ":/YBrowserRunner/Resources/";
-    for (const char *strip : {"btn_close", "btn_zuidahua", "btn_huanyuan"})
-        QTest::newRow(strip) << root + strip + "_dis_nor_hot_pre.png" << QSize(96, 24);
-    for (const char *strip : {"btn_houtui", "btn_qianjin", "btn_shuaxin2", "btn_cachu"})
-        QTest::newRow(strip) << root + strip + "_dis_nor_hot_pre.png" << QSize(80, 20);
-    for (const char *strip : {"btn_check", "btn_notcheck"})
-        QTest::newRow(strip) << root + strip + "_dis_nor_hot_pre.png" << QSize(64, 16);
+    const QList<QPair<QStringList, QSize>> groups = {
+        {{"btn_close", "btn_zuidahua", "btn_huanyuan"}, {96, 24}},
+        {{"btn_houtui", "btn_qianjin", "btn_shuaxin2", "btn_cachu"}, {80, 20}},
+        {{"btn_check", "btn_notcheck"}, {64, 16}}};
+    for (const auto &[names, size] : groups) {
+        for (const QString &name : names)
+            QTest::newRow(qPrintable(name)) << root + name + "_dis_nor_hot_pre.png" << size;
+    }
+    for (const char *strip : {"settingPanel/Resources/settingPanel/btn_check", "settingPanel/Resources/settingPanel/btn_notcheck",
+                              "public/Resources/public/btn_selradio", "public/Resources/public/btn_notradio"})
+        QTest::newRow(strip) << QString(":/%1_dis_nor_hot_pre.png").arg(strip) << QSize(64, 16);
     for (const char *icon : {"icon_xunwen", "icon_info", "icon_jinggao", "icon_cuowu"})
         QTest::newRow(icon) << root + icon + ".png" << QSize(36, 36);
     for (const char *piece : {"icon_tanyuanjiao", "icon_tanyuanjiao2", "icon_tanzhi", "icon_tanyuanjiao3",
                               "icon_seltanyuanjiao", "icon_seltanyuanjiao2", "icon_seltanzhi", "icon_seltanyuanjiao3"})
         QTest::newRow(piece) << root + piece + ".png" << QSize(18, 18);
-    QTest::newRow("setting check") << ":/settingPanel/Resources/settingPanel/btn_check_dis_nor_hot_pre.png"
-                                   << QSize(64, 16);
-    QTest::newRow("setting uncheck") << ":/settingPanel/Resources/settingPanel/btn_notcheck_dis_nor_hot_pre.png"
-                                     << QSize(64, 16);
-    QTest::newRow("radio") << ":/public/Resources/public/btn_selradio_dis_nor_hot_pre.png" << QSize(64, 16);
-    QTest::newRow("radio off") << ":/public/Resources/public/btn_notradio_dis_nor_hot_pre.png" << QSize(64, 16);
     QTest::newRow("swatch") << ":/subtitledialog/Resources/subtitledialog/icon_bgcolor.png" << QSize(20, 20);
 }
 
