@@ -67,12 +67,20 @@ inline bool waitForFrame(FrameReader& reader, const QSize& size, const QByteArra
     return false;
 }
 
-// Still answering: a new address loads and is reported.
+// Still answering: a new address loads and is reported. Reports of other
+// loads (late ones, new windows) may come first.
 inline bool answersChangeUrl(RunnerFixture& f, const QString& url, int timeoutMs = 20000)
 {
-    const int loads = f.host.loadFinishedCount();
+    QElapsedTimer clock;
+    clock.start();
     f.host.send(ChangeUrl, url);
-    return f.host.waitForLoads(loads + 1, timeoutMs) && f.host.lastUrl() == url;
+    while (clock.elapsed() < timeoutMs) {
+        if (f.host.waitForLoadFinished(int(timeoutMs - clock.elapsed())) && f.host.lastUrl() == url)
+            return true;
+    }
+    qWarning("asked for %s, last load reported %s; runner log ends: %s", qPrintable(url), qPrintable(f.host.lastUrl()),
+             qPrintable(f.logLines().filter("Message").join(" | ")));
+    return false;
 }
 
 } // namespace hostile
@@ -91,8 +99,9 @@ inline bool answersChangeUrl(RunnerFixture& f, const QString& url, int timeoutMs
 
 namespace hostile {
 
-// Chromium's render processes below `root`, at any depth (they hang below
-// the zygote, not the runner).
+// Chromium's render processes below `root`: forked by the zygote without a
+// new command line, so they are the zygote's children that still read
+// "--type=zygote" (or, where a renderer is started directly, "--type=renderer").
 inline QList<qint64> rendererPids(qint64 root)
 {
     QMultiHash<qint64, qint64> children;
@@ -107,12 +116,19 @@ inline QList<qint64> rendererPids(qint64 root)
         if (fields.size() > 1)
             children.insert(fields.at(1).toLongLong(), pid);
     }
+    const auto commandLine = [](qint64 pid) {
+        QFile file(QStringLiteral("/proc/%1/cmdline").arg(pid));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
     QList<qint64> found, pending { root };
     while (!pending.isEmpty()) {
-        for (qint64 child : children.values(pending.takeLast())) {
+        const qint64 parent = pending.takeLast();
+        const QByteArray parentLine = commandLine(parent);
+        const bool fromZygote = parentLine.contains("--type=zygote") && !parentLine.contains("--no-zygote-sandbox");
+        for (qint64 child : children.values(parent)) {
             pending << child;
-            QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(child));
-            if (cmdline.open(QIODevice::ReadOnly) && cmdline.readAll().contains("--type=renderer"))
+            const QByteArray line = commandLine(child);
+            if (line.contains("--type=renderer") || (fromZygote && line.contains("--type=zygote")))
                 found << child;
         }
     }
