@@ -73,6 +73,9 @@ void LogWriter::write(const QString& message)
     QFile file(filePath);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
         return;
+    // Lines carry addresses of pages the user is signed in to: nobody else reads them.
+    if (file.size() == 0)
+        file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     QTextStream stream(&file);
     stream << clock().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")) << "   " << message << "\r\n";
 }

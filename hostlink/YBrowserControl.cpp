@@ -71,7 +71,14 @@ void YBrowserControl::sendConnectDone()
 
 void YBrowserControl::onReadyRead()
 {
-    rxBuffer.append(socket->readAll());
+    receive(socket->readAll());
+}
+
+void YBrowserControl::receive(const QByteArray& bytes)
+{
+    if (!runner)
+        return;
+    rxBuffer.append(bytes);
     const int dropped = FrameCodec::takeFrames(
         rxBuffer, [this] { restartHeartbeat(); },
         [this](qint32 code, QDataStream& stream) { dispatch(code, stream); });

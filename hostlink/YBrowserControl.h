@@ -33,6 +33,10 @@ public:
 
     HostedRunner* runnerWindow() const { return runner; }
 
+    // Bytes as they came from the host, in any cut. The socket's read path
+    // comes through here; so can a fuzzer, without a socket.
+    void receive(const QByteArray& bytes);
+
 private:
     void onReadyRead();
     void dispatch(qint32 code, QDataStream& stream);

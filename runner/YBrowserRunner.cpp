@@ -62,7 +62,14 @@ WebView* YBrowserRunner::currentView() const
 
 void YBrowserRunner::updateParams(const BrowserParams& p)
 {
+    // The views a record replaces go with their tabs: kept, every record
+    // would leave its pages and their render processes running for good.
+    QList<QWidget*> replaced;
+    for (int i = 0; i < tabWidget()->count(); ++i)
+        replaced << tabWidget()->widget(i);
     tabWidget()->clear();
+    for (QWidget* view : replaced)
+        view->deleteLater();
     const QSize windowSize = windowSizeFor(p);
     tabWidget()->setPageSize(frameMemory.boundedSize(p.pageSize));
     resize(windowSize);

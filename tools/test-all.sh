@@ -14,3 +14,8 @@ if [ "${SKIP_SANITIZERS:-0}" != 1 ]; then
      LSAN_OPTIONS=suppressions=$PWD/../tools/lsan.supp \
      xvfb-run -a -s "-screen 0 1920x1080x24" ctest --output-on-failure -j2 -LE crash)
 fi
+
+# Every fuzz target for 30 seconds (clang, libFuzzer with ASan and UBSan).
+if [ "${SKIP_FUZZ:-0}" != 1 ]; then
+  bash bench/ci-fuzz.sh
+fi

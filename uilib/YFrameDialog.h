@@ -176,6 +176,8 @@ private:
     QRect savedNormalGeometry;
     StateTarget root, normal, border, header;
     bool pressed = false;
+    bool dragging = false;
+    QPoint pressedAt;
 };
 
 Q_DECLARE_OPERATORS_FOR_FLAGS(YFrameDialog::StandardButtons)

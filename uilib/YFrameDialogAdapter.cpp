@@ -6,6 +6,7 @@
 #include "YFrameDialogForm.h"
 #include "YToolButton.h"
 
+#include <QApplication>
 #include <QDialog>
 #include <QFrame>
 #include <QMouseEvent>
@@ -80,20 +81,29 @@ StatePtr YFrameDialog::buildHeader()
 void YFrameDialog::mousePressEvent(QMouseEvent *event)
 {
     pressed = true;
+    dragging = false;
+    pressedAt = event->pos();
     post(AdapterPressEvent::create(event->pos()));
 }
 
 void YFrameDialog::mouseMoveEvent(QMouseEvent *event)
 {
-    if ((event->buttons() & Qt::LeftButton) && pressed)
-        post(AdapterDragEvent::create(event->globalPos()));
-    else
+    if (!(event->buttons() & Qt::LeftButton) || !pressed) {
         post(AdapterMoveEvent::create(event->pos()));
+        return;
+    }
+    // A shaky click is not a drag: travel within the drag distance is ignored,
+    // as the border filter does for every other frameless window.
+    if (!dragging && (event->pos() - pressedAt).manhattanLength() <= QApplication::startDragDistance())
+        return;
+    dragging = true;
+    post(AdapterDragEvent::create(event->globalPos()));
 }
 
 void YFrameDialog::mouseReleaseEvent(QMouseEvent *)
 {
     pressed = false;
+    dragging = false;
 }
 
 void YFrameDialog::mouseDoubleClickEvent(QMouseEvent *event)

@@ -2,6 +2,8 @@
 
 #include "LogWriter.h"
 
+#include <sys/stat.h>
+
 namespace {
 const QDateTime Start(QDate(2026, 12, 5), QTime(13, 4, 5, 6));
 
@@ -31,6 +33,8 @@ private slots:
     void logCalls();
     void callsWithoutWriterAreDropped();
     void emptyDirectoryWritesNothing();
+    void fileForOwnerOnly_data();
+    void fileForOwnerOnly();
     void oldFilesRemoved_data();
     void oldFilesRemoved();
 };
@@ -97,6 +101,29 @@ void tst_LogWriter::emptyDirectoryWritesNothing()
     QVERIFY(writer.path().isEmpty());
     QCOMPARE(LogWriter::currentLogWriter(), &writer);
     log("nowhere");
+}
+
+void tst_LogWriter::fileForOwnerOnly_data()
+{
+    QTest::addColumn<int>("mask");
+    QTest::newRow("umask 022") << 022;
+    QTest::newRow("umask 0") << 0;
+    QTest::newRow("umask 077") << 077;
+}
+
+void tst_LogWriter::fileForOwnerOnly()
+{
+    QFETCH(int, mask);
+    QTemporaryDir dir;
+    const mode_t saved = umask(mode_t(mask));
+    LogWriter writer(dir.path(), [] { return Start; }, &LogWriter::fileCreationTime);
+    writer.write(QStringLiteral("first"));
+    writer.write(QStringLiteral("second"));
+    umask(saved);
+    struct stat info {};
+    QCOMPARE(stat(QFile::encodeName(writer.path()).constData(), &info), 0);
+    QCOMPARE(info.st_mode & 07777, mode_t(0600));
+    QCOMPARE(readAll(writer.path()), QByteArray("2026-12-05 13:04:05   first\r\n2026-12-05 13:04:05   second\r\n"));
 }
 
 void tst_LogWriter::oldFilesRemoved_data()

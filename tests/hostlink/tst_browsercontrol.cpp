@@ -78,6 +78,8 @@ private slots:
     void connectSequence();
     void dispatch_data();
     void dispatch();
+    void bytesInAnyCut_data();
+    void bytesInAnyCut();
     void settingPhaseRestoresMute_data();
     void settingPhaseRestoresMute();
     void loadFinishedReply();
@@ -187,6 +189,33 @@ void tst_BrowserControl::dispatch()
     host->send(frames);
     QTRY_COMPARE(runner->calls, calls);
     QCOMPARE(logLines(logWriter->path()).mid(before), logs);
+}
+
+void tst_BrowserControl::bytesInAnyCut_data()
+{
+    QTest::addColumn<int>("piece");
+    QTest::newRow("one byte at a time") << 1;
+    QTest::newRow("two") << 2;
+    QTest::newRow("seven") << 7;
+    QTest::newRow("all at once") << 0;
+}
+
+void tst_BrowserControl::bytesInAnyCut()
+{
+    QFETCH(int, piece);
+    start();
+    runner->calls.clear();
+    BrowserParams two;
+    two.urls = QStringList { "x", "y" };
+    two.pageSize = QSize(7, 9);
+    const QByteArray bytes = FrameCodec::encode(SetMute, true) + "<<" + FrameCodec::encode(UpdateBrowserParams, two)
+        + FrameCodec::encode(ChangeUrl, QString::fromUtf8("http://127.0.0.1/页")) + "<" + FrameCodec::encode(WholeImage);
+    const int step = piece > 0 ? piece : bytes.size();
+    for (int at = 0; at < bytes.size(); at += step)
+        control->receive(bytes.mid(at, step));
+    // The stray '<' joins the last frame's text, where base64 decoding skips it.
+    QCOMPARE(runner->calls, (QStringList { "setMute(true)", "updateParams(7x9,x|y)",
+                                           QString::fromUtf8("setUrl(http://127.0.0.1/页)"), "wholeImage()" }));
 }
 
 void tst_BrowserControl::settingPhaseRestoresMute_data()

@@ -170,7 +170,7 @@ void tst_RunnerWindow::updateParams()
     BrowserParams first = record({ "http://127.0.0.1:1/first" }, "http://127.0.0.1:1/first");
     YBrowserRunner runner(first);
     auto* tabs = runner.findChild<TabWidget*>();
-    auto* old = qobject_cast<FakeView*>(tabs->currentView());
+    QPointer<FakeView> old = qobject_cast<FakeView*>(tabs->currentView());
     BrowserParams next = record(urls, current, QSize(320, 200));
     next.sharedMemoryKey = first.sharedMemoryKey;
     runner.updateParams(next);
@@ -189,6 +189,9 @@ void tst_RunnerWindow::updateParams()
     runner.setUrl(QUrl("http://127.0.0.1:1/z"));
     runner.setMute(false);
     QCOMPARE(runner.title(), index < 0 ? QString() : QString(""));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(old.isNull());
+    QCOMPARE(tabs->findChildren<FakeView*>().size(), urls.size());
 }
 
 void tst_RunnerWindow::framesFollowTheCurrentView()

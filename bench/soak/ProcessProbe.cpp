@@ -1,0 +1,118 @@
+#include "ProcessProbe.h"
+
+#include <dirent.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <string>
+
+namespace {
+
+pid_t parentOf(pid_t pid)
+{
+    const std::string path = "/proc/" + std::to_string(pid) + "/stat";
+    FILE* file = std::fopen(path.c_str(), "r");
+    if (!file)
+        return -1;
+    char buffer[1024] = {};
+    const size_t n = std::fread(buffer, 1, sizeof buffer - 1, file);
+    std::fclose(file);
+    buffer[n] = 0;
+    // The command name may hold spaces and parentheses: fields restart after the last ')'.
+    const char* close = std::strrchr(buffer, ')');
+    if (!close)
+        return -1;
+    char state = 0;
+    int parent = -1;
+    if (std::sscanf(close + 1, " %c %d", &state, &parent) != 2)
+        return -1;
+    return parent;
+}
+
+int countEntries(const std::string& path)
+{
+    DIR* dir = opendir(path.c_str());
+    if (!dir)
+        return 0;
+    int count = 0;
+    while (dirent* entry = readdir(dir)) {
+        if (entry->d_name[0] != '.')
+            ++count;
+    }
+    closedir(dir);
+    return count;
+}
+
+} // namespace
+
+ProcessProbe::ProcessProbe(pid_t root)
+    : rootPid(root)
+{
+}
+
+ProcessProbe::Usage ProcessProbe::read(pid_t pid)
+{
+    Usage usage;
+    const std::string base = "/proc/" + std::to_string(pid);
+    FILE* file = std::fopen((base + "/status").c_str(), "r");
+    if (!file)
+        return usage;
+    char line[256];
+    while (std::fgets(line, sizeof line, file)) {
+        if (std::strncmp(line, "VmRSS:", 6) == 0)
+            usage.rssKb = std::atol(line + 6);
+        else if (std::strncmp(line, "Threads:", 8) == 0)
+            usage.threads = std::atoi(line + 8);
+    }
+    std::fclose(file);
+    usage.fds = countEntries(base + "/fd");
+    usage.processes = 1;
+    return usage;
+}
+
+ProcessProbe::Usage ProcessProbe::root() const
+{
+    return read(rootPid);
+}
+
+std::vector<pid_t> ProcessProbe::descendants() const
+{
+    std::multimap<pid_t, pid_t> children;
+    DIR* dir = opendir("/proc");
+    if (!dir)
+        return {};
+    while (dirent* entry = readdir(dir)) {
+        char* end = nullptr;
+        const long pid = std::strtol(entry->d_name, &end, 10);
+        if (pid > 0 && end && *end == 0)
+            children.emplace(parentOf(pid_t(pid)), pid_t(pid));
+    }
+    closedir(dir);
+    std::vector<pid_t> found;
+    std::vector<pid_t> pending { rootPid };
+    while (!pending.empty()) {
+        const pid_t parent = pending.back();
+        pending.pop_back();
+        const auto range = children.equal_range(parent);
+        for (auto it = range.first; it != range.second; ++it) {
+            found.push_back(it->second);
+            pending.push_back(it->second);
+        }
+    }
+    return found;
+}
+
+ProcessProbe::Usage ProcessProbe::helpers() const
+{
+    Usage sum;
+    for (pid_t pid : descendants()) {
+        const Usage one = read(pid);
+        sum.rssKb += one.rssKb;
+        sum.fds += one.fds;
+        sum.threads += one.threads;
+        sum.processes += one.processes;
+    }
+    return sum;
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <vector>
+
+// What /proc tells about one process and the processes it started: resident
+// memory, open descriptors and threads. Linux only; another platform adds
+// its own source file for the same interface.
+class ProcessProbe
+{
+public:
+    struct Usage {
+        long rssKb = 0;
+        int fds = 0;
+        int threads = 0;
+        int processes = 0;
+    };
+
+    explicit ProcessProbe(pid_t root);
+
+    Usage root() const;
+    // Every descendant of the root, at any depth, summed.
+    Usage helpers() const;
+
+private:
+    static Usage read(pid_t pid);
+    std::vector<pid_t> descendants() const;
+
+    pid_t rootPid;
+};
