@@ -14,13 +14,13 @@ void YEngineView::contextMenuEvent(QContextMenuEvent* event)
     auto* menu = new QMenu(this);
     menu->setAttribute(Qt::WA_DeleteOnClose);
     if (page()->contextMenuData().linkUrl().isValid()) {
-        addPageAction(menu, QWebEnginePage::OpenLinkInThisWindow, tr("打开链接"));
-        addPageAction(menu, QWebEnginePage::CopyLinkToClipboard, tr("复制链接"));
+        addPageAction(menu, QWebEnginePage::OpenLinkInThisWindow, QWebEngineView::tr("打开链接"));
+        addPageAction(menu, QWebEnginePage::CopyLinkToClipboard, QWebEngineView::tr("复制链接"));
         menu->addSeparator();
     }
-    addPageAction(menu, QWebEnginePage::Back, tr("后退"));
-    addPageAction(menu, QWebEnginePage::Forward, tr("前进"));
-    addPageAction(menu, QWebEnginePage::Reload, tr("刷新"));
+    addPageAction(menu, QWebEnginePage::Back, QWebEngineView::tr("后退"));
+    addPageAction(menu, QWebEnginePage::Forward, QWebEngineView::tr("前进"));
+    addPageAction(menu, QWebEnginePage::Reload, QWebEngineView::tr("刷新"));
     menu->popup(event->globalPos());
 }
 

@@ -36,6 +36,29 @@
     </message>
 </context>
 <context>
+    <name>QWebEngineView</name>
+    <message>
+        <source>打开链接</source>
+        <translation>Открыть ссылку</translation>
+    </message>
+    <message>
+        <source>复制链接</source>
+        <translation>Копировать ссылку</translation>
+    </message>
+    <message>
+        <source>后退</source>
+        <translation>Назад</translation>
+    </message>
+    <message>
+        <source>前进</source>
+        <translation>Вперёд</translation>
+    </message>
+    <message>
+        <source>刷新</source>
+        <translation>Обновить</translation>
+    </message>
+</context>
+<context>
     <name>TabWidget</name>
     <message>
         <source>新建标签</source>
@@ -237,29 +260,6 @@
     <message>
         <source>Mini</source>
         <translation>Mini</translation>
-    </message>
-</context>
-<context>
-    <name>YEngineView</name>
-    <message>
-        <source>打开链接</source>
-        <translation>Открыть ссылку</translation>
-    </message>
-    <message>
-        <source>复制链接</source>
-        <translation>Копировать ссылку</translation>
-    </message>
-    <message>
-        <source>后退</source>
-        <translation>Назад</translation>
-    </message>
-    <message>
-        <source>前进</source>
-        <translation>Вперёд</translation>
-    </message>
-    <message>
-        <source>刷新</source>
-        <translation>Обновить</translation>
     </message>
 </context>
 <context>
