@@ -136,7 +136,9 @@ void RunnerBench::consume(RunnerHost& host, FrameReader& reader, BenchResult* re
         ++taken;
         if (frame.image != previous)
             ++changed;
-        previous = frame.image;
+        // Swapped, not shared: the next take copies into an image of its own
+        // instead of detaching one under the segment lock.
+        std::swap(frame.image, previous);
     });
     poll.start(2);
     spin(seconds * 1000);
