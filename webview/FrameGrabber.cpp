@@ -3,6 +3,7 @@
 #include "HookLists.h"
 #include "YConfiger.h"
 
+#include <QGuiApplication>
 #include <QImage>
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
@@ -78,6 +79,9 @@ bool FrameGrabber::hasHardwareOpenGL()
 
 void FrameGrabber::prepare()
 {
+    // Without a GUI application there is neither an OpenGL probe nor a scene graph to choose.
+    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        return;
     Path path = configuredPath();
     if (path == AutoPath)
         path = hasHardwareOpenGL() ? ReadbackPath : SoftwarePath;
