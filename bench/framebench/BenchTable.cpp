@@ -52,3 +52,27 @@ void BenchTable::printCsv(QTextStream& out) const
     for (const BenchResult& row : rows)
         out << fields(row).replaceInStrings(",", ";").join(',') << '\n';
 }
+
+void BenchTable::printSummary(QTextStream& out) const
+{
+    out << QStringLiteral("%1 %2 %3 %4 %5\n")
+               .arg("page", -7).arg("size", -10).arg("new/deliverable %", -18).arg("renderTo/memcpy", -16)
+               .arg("new/s vs chromium best");
+    for (const BenchResult& row : rows) {
+        if (row.engine != QLatin1String("runner"))
+            continue;
+        // The 30 ms cadence delivers at most 33.3 frames a second, whatever the engine paints.
+        const double deliverable = qMin(row.paintsUncaptured, 1000.0 / 30.0);
+        double peerBest = -1;
+        for (const BenchResult& peer : rows) {
+            if (peer.engine != row.engine && peer.page == row.page && peer.size == row.size)
+                peerBest = qMax(peerBest, peer.newPerSecond);
+        }
+        out << QStringLiteral("%1 %2 %3 %4 %5\n")
+                   .arg(row.page, -7)
+                   .arg(QStringLiteral("%1x%2").arg(row.size.width()).arg(row.size.height()), -10)
+                   .arg(deliverable > 0 ? number(100.0 * row.newPerSecond / deliverable, 0) : QStringLiteral("-"), -18)
+                   .arg(row.memcpyMs > 0 ? number(row.renderMedianMs / row.memcpyMs, 2) : QStringLiteral("-"), -16)
+                   .arg(peerBest > 0 ? number(row.newPerSecond / peerBest, 1) + "x" : QStringLiteral("-"));
+    }
+}

@@ -16,6 +16,8 @@ public:
     void printCsv(QTextStream& out) const;
     static void printRow(QTextStream& out, const BenchResult& row);
     static void printHeader(QTextStream& out);
+    // Per page and size: the ratios the frame path is judged by.
+    void printSummary(QTextStream& out) const;
 
 private:
     static QStringList fields(const BenchResult& row);

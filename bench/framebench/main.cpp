@@ -94,6 +94,8 @@ int main(int argc, char* argv[])
             }
         }
     }
+    out << "\n";
+    table.printSummary(out);
     out << "\nCSV\n";
     table.printCsv(out);
     if (!parser.value("csv").isEmpty()) {
