@@ -156,27 +156,12 @@ bool FrameGrabber::grabSoftware(unsigned char* pixels, const QSize& size)
     QSGRendererInterface* renderer = quick->quickWindow()->rendererInterface();
     if (!renderer || renderer->graphicsApi() != QSGRendererInterface::Software)
         return false;
-    // The scene graph keeps a premultiplied image of its own and hands it out
-    // shared; for the opaque pixels of a page those are the ARGB32 bytes.
-    const QImage scene = quick->grabFramebuffer();
-    if (scene.size() == size && scene.depth() == 32) {
-        copyRows(scene, pixels);
-        return true;
-    }
+    // The scene graph keeps a premultiplied image; for the opaque pixels of a
+    // page those are the ARGB32 bytes, so painting it here is a plain blit.
+    // (Its grabFramebuffer() would render the scene once more first.)
     QImage target(pixels, size.width(), size.height(), QImage::Format_ARGB32_Premultiplied);
     quick->render(&target, QPoint(), QRegion(), QWidget::RenderFlags());
     return true;
-}
-
-void FrameGrabber::copyRows(const QImage& scene, unsigned char* pixels)
-{
-    const size_t stride = size_t(scene.width()) * 4;
-    if (size_t(scene.bytesPerLine()) == stride) {
-        std::memcpy(pixels, scene.constBits(), stride * size_t(scene.height()));
-        return;
-    }
-    for (int y = 0; y < scene.height(); ++y)
-        std::memcpy(pixels + stride * size_t(y), scene.constScanLine(y), stride);
 }
 
 bool FrameGrabber::grabReadback(unsigned char* pixels, const QSize& size)

@@ -5,7 +5,6 @@
 
 #include <vector>
 
-class QImage;
 class QOffscreenSurface;
 class QQuickWidget;
 class QQuickWindow;
@@ -18,8 +17,9 @@ class QWidget;
 // paints it again: correct everywhere, but far too slow for 30 frames a second
 // at 4K. The fast paths:
 //  - software: Qt Quick's software scene graph paints into an image of its
-//    own; the frame is one copy of it into the caller's buffer (premultiplied,
-//    the same bytes as ARGB32 for the opaque pixels of a page). Chosen where there is no hardware OpenGL: it also halves the
+//    own; the frame is one blit of it into a premultiplied view of the
+//    caller's buffer (the same bytes as ARGB32 for the opaque pixels of a
+//    page). Chosen where there is no hardware OpenGL: it also halves the
 //    engine's own CPU use there. WebGL content is not composited by it.
 //  - readback: the quick widget's framebuffer is read in BGRA order straight
 //    into the caller's buffer (rows flipped by the driver where it can).
@@ -52,7 +52,6 @@ private:
     QQuickWidget* quickWidget() const;
     bool grabSoftware(unsigned char* pixels, const QSize& size);
     bool grabReadback(unsigned char* pixels, const QSize& size);
-    static void copyRows(const QImage& scene, unsigned char* pixels);
     void flipRows(unsigned char* pixels, const QSize& size, bool flip, bool swapRedBlue);
 
     QWidget* view;
