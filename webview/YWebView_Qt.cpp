@@ -1,5 +1,7 @@
 #include "YWebView_Qt.h"
 
+#include "FrameGrabber.h"
+#include "FrameTimings.h"
 #include "HookLists.h"
 #include "TabWidget.h"
 #include "WebPage.h"
@@ -34,11 +36,12 @@ YWebView_Qt::YWebView_Qt(TabWidget* parent)
     : WebView(parent)
     , engineView(new YEngineView(this))
     , updateTimer(new QTimer(this))
+    , frameGrabber(new FrameGrabber(engineView))
 {
-    connect(updateTimer, &QTimer::timeout, this, [this] {
-        if (tabWidget()->isCurrentView(this))
-            emit tabWidget()->totalUpdate();
-    });
+    // A late tick is followed by the next one a whole interval on, not by a
+    // burst of the ticks it missed.
+    updateTimer->setTimerType(Qt::PreciseTimer);
+    connect(updateTimer, &QTimer::timeout, this, &YWebView_Qt::handleUpdateTimeout);
     updateTimer->start(frameInterval);
 
     engineView->resize(tabWidget()->pageSize());
@@ -55,6 +58,22 @@ YWebView_Qt::YWebView_Qt(TabWidget* parent)
     connectAction(QWebEnginePage::Stop, StopAction);
     page->profile()->cookieStore()->loadAllCookies();
     connectEngineSignals();
+}
+
+YWebView_Qt::~YWebView_Qt()
+{
+    delete frameGrabber;
+}
+
+void YWebView_Qt::handleUpdateTimeout()
+{
+    if (FrameTimings* timings = FrameTimings::instance()) {
+        timings->watch(frameGrabber->quickWindow());
+        if (!timings->captureEnabled())
+            return;
+    }
+    if (tabWidget()->isCurrentView(this))
+        emit tabWidget()->totalUpdate();
 }
 
 int YWebView_Qt::engineType() const
@@ -124,11 +143,11 @@ void YWebView_Qt::setMuted(bool muted)
 
 void YWebView_Qt::renderTo(uchar* pixels)
 {
-    const QSize size = tabWidget()->pageSize();
-    if (!pixels || size.isEmpty())
-        return;
-    QImage image(pixels, size.width(), size.height(), QImage::Format_ARGB32);
-    engineView->render(&image, QPoint(), QRegion(), QWidget::DrawWindowBackground | QWidget::DrawChildren);
+    FrameTimings* timings = FrameTimings::instance();
+    const qint64 start = timings ? timings->now() : 0;
+    frameGrabber->grab(pixels, tabWidget()->pageSize());
+    if (timings)
+        timings->frameTaken(start, timings->now(), frameGrabber->lastPath());
 }
 
 QString YWebView_Qt::title() const

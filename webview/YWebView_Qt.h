@@ -4,6 +4,7 @@
 
 #include <QWebEnginePage>
 
+class FrameGrabber;
 class QTimer;
 class QWebEngineView;
 class YEngineView;
@@ -17,6 +18,7 @@ class YWebView_Qt : public WebView
 
 public:
     explicit YWebView_Qt(TabWidget* parent);
+    ~YWebView_Qt() override;
 
     int engineType() const override;
     QString url() const override;
@@ -34,6 +36,7 @@ public:
     QString title() const override;
 
     YEngineView* engine() const { return engineView; }
+    FrameGrabber* grabber() const { return frameGrabber; }
 
     static QString terminationTitle(QWebEnginePage::RenderProcessTerminationStatus status);
     static QString terminationText(int exitCode);
@@ -41,9 +44,11 @@ public:
 private:
     void connectAction(QWebEnginePage::WebAction webAction, int action);
     void connectEngineSignals();
+    void handleUpdateTimeout();
     QWebEngineView* handleCreateWindow(QWebEnginePage::WebWindowType type);
     void handleRenderProcessTerminated(QWebEnginePage::RenderProcessTerminationStatus status, int exitCode);
 
     YEngineView* engineView;
     QTimer* updateTimer;
+    FrameGrabber* frameGrabber;
 };

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QSize>
+#include <QString>
+
+#include <vector>
+
+// One row of the benchmark: one engine, one page, one size.
+struct BenchResult
+{
+    QString engine;
+    QString page;
+    QSize size;
+    double seconds = 0;
+    double takenPerSecond = 0;
+    double newPerSecond = 0;
+    double paintsUncaptured = -1;   // the engine's own pace with nobody capturing
+    double paintsCaptured = -1;
+    double renderMedianMs = -1;     // renderTo for the runner, decode to raw pixels for the peer
+    double renderP95Ms = -1;
+    double jitterP95Ms = -1;        // |interval - 30 ms| of the frame requests
+    double cpuPercent = -1;
+    double residentMiB = -1;
+    double memcpyMs = -1;
+    QString note;
+};
+
+double percentile(std::vector<double> values, double fraction);

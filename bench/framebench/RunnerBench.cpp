@@ -1,0 +1,203 @@
+#include "RunnerBench.h"
+
+#include "FrameReader.h"
+#include "ProcessTree.h"
+#include "RunnerHost.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QTimer>
+
+#include <cstring>
+#include <memory>
+
+namespace {
+
+const int warmUpMs = 1500;
+
+void spin(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+} // namespace
+
+RunnerBench::RunnerBench(const QString& runnerPath, const QString& framePath, int seconds)
+    : runnerPath(runnerPath)
+    , framePath(framePath)
+    , seconds(seconds)
+{
+    if (!framePath.isEmpty()) {
+        QFile config(home.filePath("YConfig.ini"));
+        config.open(QIODevice::WriteOnly);
+        config.write("[General]\nFramePath=" + framePath.toUtf8() + "\n");
+    }
+}
+
+bool RunnerBench::startRunner(RunnerHost& host, const QString& pageUrl, const QSize& size, bool capture,
+    const QString& key)
+{
+    QFile::remove(home.filePath("timings"));
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_DATA_HOME", home.path());
+    env.insert("YCONFIG_FILE", home.filePath("YConfig.ini"));
+    env.insert("YBR_FRAME_TIMINGS", home.filePath("timings"));
+    env.insert("YBR_FRAME_CAPTURE", capture ? "1" : "0");
+    host.setEnvironment(env);
+    if (!runnerPath.isEmpty())
+        host.setRunnerPath(runnerPath);
+    BrowserParams params;
+    params.urls = QStringList { pageUrl };
+    params.currentUrl = pageUrl;
+    params.pageSize = size;
+    params.sharedMemoryKey = key;
+    return host.start(params) && host.waitForConnectDone(60000) && host.waitForLoadFinished(60000);
+}
+
+void RunnerBench::stopRunner(RunnerHost& host)
+{
+    host.send(Quit);
+    if (!host.waitForFinished(15000)) {
+        host.process().kill();
+        host.process().waitForFinished(5000);
+    }
+}
+
+BenchResult RunnerBench::run(const QString& pageUrl, const QString& page, const QSize& size)
+{
+    BenchResult result;
+    result.engine = QStringLiteral("runner");
+    result.page = page;
+    result.size = size;
+    result.memcpyMs = memcpyMs(size);
+    result.paintsUncaptured = measureUncaptured(pageUrl, size, &result.note);
+
+    const QString key = QStringLiteral("ybr-bench-%1").arg(QCoreApplication::applicationPid());
+    FrameReader reader(key);
+    reader.create();
+    RunnerHost host;
+    if (!startRunner(host, pageUrl, size, true, key)) {
+        result.note += QStringLiteral(" runner did not start");
+        stopRunner(host);
+        return result;
+    }
+    if (!reader.isAttached())
+        reader.attach();
+    consume(host, reader, &result);
+    stopRunner(host);
+    return result;
+}
+
+double RunnerBench::measureUncaptured(const QString& pageUrl, const QSize& size, QString* note)
+{
+    RunnerHost host;
+    const QString key = QStringLiteral("ybr-bench-idle-%1").arg(QCoreApplication::applicationPid());
+    if (!startRunner(host, pageUrl, size, false, key)) {
+        stopRunner(host);
+        return -1;
+    }
+    if (host.lastTitle().startsWith(QLatin1String("webgl:")))
+        *note = host.lastTitle();
+    spin(warmUpMs);
+    QFile timings(home.filePath("timings"));
+    const qint64 from = timings.size();
+    QElapsedTimer clock;
+    clock.start();
+    spin(seconds * 1000);
+    const double elapsed = clock.nsecsElapsed() / 1e9;
+    const Timings figures = readTimings(from, timings.size());
+    stopRunner(host);
+    return figures.paints / elapsed;
+}
+
+void RunnerBench::consume(RunnerHost& host, FrameReader& reader, BenchResult* result)
+{
+    Q_UNUSED(host);
+    spin(warmUpMs);
+    ProcessTree tree(host.process().processId());
+    QFile timings(home.filePath("timings"));
+    const qint64 from = timings.size();
+    const ProcessTree::Sample before = tree.sample();
+    QElapsedTimer clock;
+    clock.start();
+    int taken = 0;
+    int changed = 0;
+    QImage previous;
+    FrameReader::Frame frame;
+    QTimer poll;
+    poll.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (!reader.take(frame))
+            return;
+        ++taken;
+        if (frame.image != previous)
+            ++changed;
+        // Swapped, not shared: the next take copies into an image of its own
+        // instead of detaching one under the segment lock.
+        std::swap(frame.image, previous);
+    });
+    poll.start(2);
+    spin(seconds * 1000);
+    poll.stop();
+    const double elapsed = clock.nsecsElapsed() / 1e9;
+    const ProcessTree::Sample after = tree.sample();
+    const Timings figures = readTimings(from, timings.size());
+
+    result->seconds = elapsed;
+    result->takenPerSecond = taken / elapsed;
+    result->newPerSecond = changed / elapsed;
+    result->paintsCaptured = figures.paints / elapsed;
+    result->renderMedianMs = percentile(figures.renderMs, 0.5);
+    result->renderP95Ms = percentile(figures.renderMs, 0.95);
+    std::vector<double> jitter;
+    for (double interval : figures.intervalMs)
+        jitter.push_back(std::abs(interval - 30.0));
+    result->jitterP95Ms = percentile(jitter, 0.95);
+    result->cpuPercent = 100.0 * (after.cpuSeconds - before.cpuSeconds) / elapsed;
+    result->residentMiB = after.residentBytes / 1048576.0;
+}
+
+RunnerBench::Timings RunnerBench::readTimings(qint64 from, qint64 to) const
+{
+    Timings figures;
+    QFile file(home.filePath("timings"));
+    if (!file.open(QIODevice::ReadOnly) || !file.seek(from))
+        return figures;
+    const QList<QByteArray> lines = file.read(to - from).split('\n');
+    double lastStart = -1;
+    for (const QByteArray& line : lines) {
+        const QList<QByteArray> fields = line.split(' ');
+        if (fields.value(0) == "P") {
+            ++figures.paints;
+        } else if (fields.value(0) == "F" && fields.size() == 4) {
+            const double start = fields.at(1).toDouble() / 1000.0;
+            figures.renderMs.push_back(fields.at(2).toDouble() / 1000.0);
+            if (lastStart >= 0)
+                figures.intervalMs.push_back(start - lastStart);
+            lastStart = start;
+        }
+    }
+    return figures;
+}
+
+double RunnerBench::memcpyMs(const QSize& size)
+{
+    const size_t bytes = size_t(size.width()) * size_t(size.height()) * 4;
+    std::unique_ptr<char[]> from(new char[bytes]);
+    std::unique_ptr<char[]> to(new char[bytes]);
+    std::memset(from.get(), 1, bytes);
+    std::memset(to.get(), 2, bytes);
+    std::vector<double> times;
+    for (int i = 0; i < 30; ++i) {
+        QElapsedTimer clock;
+        clock.start();
+        std::memcpy(to.get(), from.get(), bytes);
+        times.push_back(clock.nsecsElapsed() / 1e6);
+        from[i] = to[bytes - 1 - i];
+    }
+    return percentile(times, 0.5);
+}

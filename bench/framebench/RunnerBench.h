@@ -1,0 +1,38 @@
+#pragma once
+
+#include "BenchResult.h"
+
+#include <QString>
+#include <QTemporaryDir>
+
+class FrameReader;
+class RunnerHost;
+
+// Drives the real runner through the host library: once with capture off for
+// the engine's own pace, once as a consuming host taking every frame.
+class RunnerBench
+{
+public:
+    RunnerBench(const QString& runnerPath, const QString& framePath, int seconds);
+
+    BenchResult run(const QString& pageUrl, const QString& page, const QSize& size);
+
+private:
+    struct Timings {
+        std::vector<double> renderMs;
+        std::vector<double> intervalMs;
+        int paints = 0;
+    };
+
+    bool startRunner(RunnerHost& host, const QString& pageUrl, const QSize& size, bool capture, const QString& key);
+    void stopRunner(RunnerHost& host);
+    double measureUncaptured(const QString& pageUrl, const QSize& size, QString* note);
+    void consume(RunnerHost& host, FrameReader& reader, BenchResult* result);
+    Timings readTimings(qint64 from, qint64 to) const;
+    static double memcpyMs(const QSize& size);
+
+    QString runnerPath;
+    QString framePath;
+    int seconds;
+    QTemporaryDir home;
+};

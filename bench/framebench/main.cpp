@@ -1,0 +1,109 @@
+#include "BenchTable.h"
+#include "ChromiumPeer.h"
+#include "RunnerBench.h"
+#include "StaticHttpServer.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFile>
+#include <QScopeGuard>
+#include <QThread>
+
+#include <memory>
+
+namespace {
+
+QList<QSize> parseSizes(const QString& text)
+{
+    QList<QSize> sizes;
+    for (const QString& item : text.split(',', Qt::SkipEmptyParts)) {
+        const QStringList parts = item.split('x');
+        const QSize size(parts.value(0).toInt(), parts.value(1).toInt());
+        if (size.width() > 0 && size.height() > 0 && size.width() <= 7680 && size.height() <= 4320)
+            sizes << size;
+    }
+    return sizes;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCommandLineParser parser;
+    parser.setApplicationDescription("Frames per second, frame cost, CPU and memory of the runner as a consuming "
+                                     "host sees them, side by side with headless Chromium.");
+    parser.addHelpOption();
+    parser.addOptions({
+        { "seconds", "Measured time per case.", "s", "5" },
+        { "pages", "Bundled pages to run.", "list", "css,canvas,webgl,text,static" },
+        { "sizes", "Page sizes.", "list", "1280x720,1920x1080,3840x2160,7680x4320" },
+        { "frame-path", "FramePath setting for the runner (auto when empty).", "path", "" },
+        { "runner", "Runner executable.", "file", "" },
+        { "pages-dir", "Folder of the bench pages.", "dir", YBR_BENCH_PAGES },
+        { "csv", "Also write the CSV to this file.", "file", "" },
+        { "no-peer", "Leave headless Chromium out." },
+        { "no-runner", "Leave the runner out." },
+    });
+    parser.process(app);
+    const int seconds = qBound(1, parser.value("seconds").toInt(), 600);
+
+    // The peer waits on its socket without an event loop: the pages are
+    // served from a thread of their own.
+    QThread serverThread;
+    serverThread.start();
+    StaticHttpServer http(parser.value("pages-dir"));
+    http.moveToThread(&serverThread);
+    bool serving = false;
+    QMetaObject::invokeMethod(&http, [&] { serving = http.start(); }, Qt::BlockingQueuedConnection);
+    const auto stopServing = qScopeGuard([&] {
+        QMetaObject::invokeMethod(&http, [&] { http.close(); http.moveToThread(app.thread()); },
+            Qt::BlockingQueuedConnection);
+        serverThread.quit();
+        serverThread.wait();
+    });
+    if (!serving) {
+        qCritical("framebench: cannot serve the pages");
+        return 1;
+    }
+    QTextStream out(stdout);
+    BenchTable table;
+    RunnerBench runner(parser.value("runner"), parser.value("frame-path"), seconds);
+    std::unique_ptr<ChromiumPeer> peer;
+    if (!parser.isSet("no-peer")) {
+        peer.reset(new ChromiumPeer(seconds));
+        QString error;
+        if (!peer->start(&error)) {
+            out << "framebench: no peer: " << error << '\n';
+            peer.reset();
+        }
+    }
+    BenchTable::printHeader(out);
+    const auto record = [&](const BenchResult& result) {
+        table.add(result);
+        BenchTable::printRow(out, result);
+    };
+    for (const QSize& size : parseSizes(parser.value("sizes"))) {
+        for (const QString& page : parser.value("pages").split(',', Qt::SkipEmptyParts)) {
+            const QString url = http.urlFor(page + ".html");
+            if (!parser.isSet("no-runner"))
+                record(runner.run(url, page, size));
+            if (peer) {
+                record(peer->screencast(url, page, size));
+                record(peer->screenshot(url, page, size));
+            }
+        }
+    }
+    out << "\n";
+    table.printSummary(out);
+    out << "\nCSV\n";
+    table.printCsv(out);
+    if (!parser.value("csv").isEmpty()) {
+        QFile file(parser.value("csv"));
+        if (file.open(QIODevice::WriteOnly)) {
+            QTextStream csv(&file);
+            table.printCsv(csv);
+        }
+    }
+    return 0;
+}
