@@ -150,7 +150,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const qint64 w = header->width;
     if (image.isNull() || w <= 0 || pos.x() < 0 || pos.y() < 0 || pos.x() >= w || pos.y() >= header->height)
         return 0;
-    if (qint64(pos.y() + 1) * w * 4 > memory.capacity(header))
+    // Divide rather than multiply: a hostile width times a hostile row
+    // overflows 64 bits.
+    if (qint64(pos.y()) + 1 > memory.capacity(header) / (w * 4))
         return 0;
     const QImage argb = image.convertToFormat(QImage::Format_ARGB32);
     const uchar* landed = header->pixels() + qint64(pos.y()) * w * 4 + qint64(pos.x()) * 4;
