@@ -9,6 +9,7 @@
 #include <QOpenGLContext>
 #include <QOpenGLFramebufferObject>
 #include <QOpenGLFunctions>
+#include <QPainter>
 #include <QQuickWidget>
 #include <QQuickWindow>
 #include <QSGRendererInterface>
@@ -157,10 +158,13 @@ bool FrameGrabber::grabSoftware(unsigned char* pixels, const QSize& size)
     if (!renderer || renderer->graphicsApi() != QSGRendererInterface::Software)
         return false;
     // The scene graph keeps a premultiplied image; for the opaque pixels of a
-    // page those are the ARGB32 bytes, so painting it here is a plain blit.
+    // page those are the ARGB32 bytes. With the source composition mode the
+    // widget's paint of that image is a row copy, not a per-pixel blend.
     // (Its grabFramebuffer() would render the scene once more first.)
     QImage target(pixels, size.width(), size.height(), QImage::Format_ARGB32_Premultiplied);
-    quick->render(&target, QPoint(), QRegion(), QWidget::RenderFlags());
+    QPainter painter(&target);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    quick->render(&painter, QPoint(), QRegion(), QWidget::RenderFlags());
     return true;
 }
 
