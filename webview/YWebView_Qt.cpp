@@ -181,7 +181,11 @@ void YWebView_Qt::connectEngineSignals()
     connect(engineView, &QWebEngineView::titleChanged, this, [this, tab](const QString& title) {
         tab->viewTitleChanged(this, title);
     });
-    connect(engineView, &QWebEngineView::renderProcessTerminated, this, &YWebView_Qt::handleRenderProcessTerminated);
+    // Queued: the signal comes while the engine is still tearing the dead
+    // render process down, and the prompt's nested loop there would keep any
+    // new load from starting until the prompt is answered.
+    connect(engineView, &QWebEngineView::renderProcessTerminated, this, &YWebView_Qt::handleRenderProcessTerminated,
+            Qt::QueuedConnection);
 }
 
 QWebEngineView* YWebView_Qt::handleCreateWindow(QWebEnginePage::WebWindowType type)
