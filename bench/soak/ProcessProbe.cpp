@@ -63,6 +63,10 @@ ProcessProbe::Usage ProcessProbe::read(pid_t pid)
     while (std::fgets(line, sizeof line, file)) {
         if (std::strncmp(line, "VmRSS:", 6) == 0)
             usage.rssKb = std::atol(line + 6);
+        else if (std::strncmp(line, "RssAnon:", 8) == 0)
+            usage.anonKb = std::atol(line + 8);
+        else if (std::strncmp(line, "RssShmem:", 9) == 0)
+            usage.shmemKb = std::atol(line + 9);
         else if (std::strncmp(line, "Threads:", 8) == 0)
             usage.threads = std::atoi(line + 8);
     }
@@ -110,6 +114,8 @@ ProcessProbe::Usage ProcessProbe::helpers() const
     for (pid_t pid : descendants()) {
         const Usage one = read(pid);
         sum.rssKb += one.rssKb;
+        sum.anonKb += one.anonKb;
+        sum.shmemKb += one.shmemKb;
         sum.fds += one.fds;
         sum.threads += one.threads;
         sum.processes += one.processes;

@@ -12,6 +12,10 @@ class ProcessProbe
 public:
     struct Usage {
         long rssKb = 0;
+        // Of rssKb: private memory, and shared memory pages this process has
+        // touched (the frame segment, the engine's frame transport).
+        long anonKb = 0;
+        long shmemKb = 0;
         int fds = 0;
         int threads = 0;
         int processes = 0;

@@ -32,7 +32,7 @@ SoakRun::SoakRun(const Options& opts, QObject* parent)
     host.setHeartbeatInterval(2000);
     connect(&commandTimer, &QTimer::timeout, this, &SoakRun::sendRandomCommand);
     connect(&frameTimer, &QTimer::timeout, this, &SoakRun::takeFrames);
-    connect(&sampleTimer, &QTimer::timeout, this, &SoakRun::printSample);
+    connect(&sampleTimer, &QTimer::timeout, this, &SoakRun::beginSample);
     connect(&host, &RunnerHost::runnerFinished, this, [this] {
         runnerDied = true;
         QCoreApplication::quit();
@@ -69,6 +69,19 @@ void SoakRun::writePages()
 QString SoakRun::randomPage()
 {
     return http.urlFor(pageNames.at(random.bounded(pageNames.size())));
+}
+
+// The state every sample is taken in: the open tabs, page size and loads
+// differ from minute to minute, and only like compared with like shows growth.
+BrowserParams SoakRun::referenceParams() const
+{
+    BrowserParams params;
+    params.urls = QStringList { http.urlFor("spin.html"), http.urlFor("canvas.html") };
+    params.currentUrl = params.urls.first();
+    params.pageSize = QSize(1280, 720);
+    params.sharedMemoryKey = key;
+    params.hidden = true;
+    return params;
 }
 
 BrowserParams SoakRun::randomParams()
@@ -120,6 +133,17 @@ void SoakRun::takeFrames()
         ++framesTaken;
 }
 
+void SoakRun::beginSample()
+{
+    commandTimer.stop();
+    if (inSetting) {
+        host.send(SetVisible, false);
+        inSetting = false;
+    }
+    host.send(UpdateBrowserParams, referenceParams());
+    QTimer::singleShot(options.settleSeconds * 1000, this, &SoakRun::printSample);
+}
+
 void SoakRun::printSample()
 {
     ++minute;
@@ -129,12 +153,15 @@ void SoakRun::printSample()
         first = last;
     if (minute * options.sampleSeconds <= 300)
         baseline = last;
-    std::printf("%6lld %10ld %10ld %7d %6d %7d %10d %10d %10lld %9d %9lld\n", clock.elapsed() / 1000, last.runner.rssKb,
-                last.helpers.rssKb, last.helpers.processes, last.runner.fds, last.runner.threads, last.helpers.fds,
-                last.helpers.threads, framesTaken, host.receivedCodes().size(), commandsSent);
+    std::printf("%6lld %9ld %9ld %9ld %9ld %9ld %7d %5d %7d %8d %8d %9lld %8d %8lld\n", clock.elapsed() / 1000,
+                last.runner.rssKb, last.runner.anonKb, last.runner.shmemKb, last.helpers.rssKb, last.helpers.anonKb,
+                last.helpers.processes, last.runner.fds, last.runner.threads, last.helpers.fds, last.helpers.threads,
+                framesTaken, host.receivedCodes().size(), commandsSent);
     std::fflush(stdout);
     if (clock.elapsed() >= qint64(options.seconds) * 1000)
         QCoreApplication::quit();
+    else
+        commandTimer.start(500);
 }
 
 int SoakRun::run()
@@ -144,17 +171,16 @@ int SoakRun::run()
         std::fprintf(stderr, "cannot serve pages on 127.0.0.1\n");
         return 2;
     }
-    BrowserParams params = randomParams();
-    params.urls = QStringList { http.urlFor("spin.html"), http.urlFor("canvas.html") };
-    params.currentUrl = params.urls.first();
-    if (!host.start(params) || !host.waitForConnectDone(30000)) {
+    if (!host.start(referenceParams()) || !host.waitForConnectDone(30000)) {
         std::fprintf(stderr, "runner did not connect: %s\n", qPrintable(host.process().errorString()));
         return 2;
     }
     std::printf("seed %u, %d s, runner pid %lld, sample every %d s\n", options.seed, options.seconds,
                 host.process().processId(), options.sampleSeconds);
-    std::printf("%6s %10s %10s %7s %6s %7s %10s %10s %10s %9s %9s\n", "time_s", "rss_kB", "help_kB", "helpers",
-                "fds", "threads", "help_fds", "help_thr", "frames", "answered", "commands");
+    std::printf("samples in the reference state (2 tabs, 1280x720), %d s after sending it\n", options.settleSeconds);
+    std::printf("%6s %9s %9s %9s %9s %9s %7s %5s %7s %8s %8s %9s %8s %8s\n", "time_s", "rss_kB", "anon_kB",
+                "shmem_kB", "help_kB", "help_anon", "helpers", "fds", "threads", "help_fds", "help_thr", "frames",
+                "answered", "commands");
     clock.start();
     frameTimer.start();
     sampleTimer.start();
@@ -178,6 +204,8 @@ int SoakRun::finish()
         : 0.0;
     std::printf("resident memory (runner + helpers): %ld kB at minute 5, %ld kB at the end: %+.1f%%\n",
                 baseline.totalRssKb(), last.totalRssKb(), growth);
+    std::printf("runner alone: %ld kB -> %ld kB (private %ld kB -> %ld kB)\n", baseline.runner.rssKb,
+                last.runner.rssKb, baseline.runner.anonKb, last.runner.anonKb);
     std::printf("runner fds %d -> %d, threads %d -> %d; helper fds %d -> %d, threads %d -> %d\n", first.runner.fds,
                 last.runner.fds, first.runner.threads, last.runner.threads, first.helpers.fds, last.helpers.fds,
                 first.helpers.threads, last.helpers.threads);

@@ -25,6 +25,7 @@ public:
         int seconds = 1800;
         quint32 seed = 1;
         int sampleSeconds = 60;
+        int settleSeconds = 8;
     };
 
     explicit SoakRun(const Options& options, QObject* parent = nullptr);
@@ -41,10 +42,12 @@ private:
     };
 
     void writePages();
+    BrowserParams referenceParams() const;
     BrowserParams randomParams();
     QString randomPage();
     void sendRandomCommand();
     void takeFrames();
+    void beginSample();
     void printSample();
     int finish();
 
