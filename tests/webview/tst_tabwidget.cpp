@@ -33,11 +33,6 @@ public:
     int reloads = 0;
 };
 
-StubView* stub(WebView* view)
-{
-    return static_cast<StubView*>(view);
-}
-
 const QString addEntry = "添加新标签页(&T)", cloneEntry = "克隆标签页", closeEntry = "关闭标签页(&C)",
               othersEntry = "关闭其他标签页(&O)", reloadEntry = "重新加载", allEntry = "重新加载所有标签页";
 
@@ -90,6 +85,7 @@ private slots:
     void newTab();
     void switchingTabs_data();
     void switchingTabs();
+    void pageSizeFitsAFrame();
 
 private:
     QList<WebView*> makeTabs(int count);
@@ -177,10 +173,10 @@ void TabWidgetTest::contextMenu()
         QCOMPARE(tabs->currentIndex(), i);
         QCOMPARE(tabs->tabText(i), QString("新建标签"));
         const QStringList loads = choice == cloneEntry ? QStringList { "http://127.0.0.1/tab0" } : QStringList();
-        QCOMPARE(stub(tabs->webView(i))->loads, loads);
+        QCOMPARE(static_cast<StubView*>(tabs->webView(i))->loads, loads);
     }
     for (int i = 0; i < reloads.size(); ++i)
-        QCOMPARE(stub(before.at(i))->reloads, reloads.at(i));
+        QCOMPARE(static_cast<StubView*>(before.at(i))->reloads, reloads.at(i));
 }
 
 void TabWidgetTest::newTab_data()
@@ -228,7 +224,7 @@ void TabWidgetTest::newTab()
     QCOMPARE(tabs->currentIndex(), count - 1);
     QCOMPARE(tabs->currentView()->engineType(), engine);
     QCOMPARE(tabs->tabText(count - 1), QString("新建标签"));
-    QCOMPARE(stub(tabs->currentView())->loads.isEmpty(), how != "double click 1");
+    QCOMPARE(static_cast<StubView*>(tabs->currentView())->loads.isEmpty(), how != "double click 1");
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QCOMPARE(first.isNull(), how == "close all");
     QFile log(writer.path());
@@ -271,6 +267,12 @@ void TabWidgetTest::switchingTabs()
     QCOMPARE(order, (QStringList { QString("view %1").arg(result), "finished 1" }));
     QVERIFY(tabs->isCurrentView(tabs->webView(result)) && !tabs->isCurrentView(views.at(start)));
     QVERIFY(!tabs->isCurrentView(nullptr));
+}
+
+void TabWidgetTest::pageSizeFitsAFrame()
+{
+    tabs->setPageSize(QSize(-5, 5000));
+    QCOMPARE(tabs->pageSize(), QSize(0, 4320));
 }
 
 QTEST_MAIN(TabWidgetTest)
