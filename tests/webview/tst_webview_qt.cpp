@@ -1,74 +1,77 @@
 #include "HookLists.h"
 #include "LocalHttpServer.h"
-#include "PromptDriver.h"
-#include "StubView.h"
 #include "TabWidget.h"
-#include "YEngineView.h"
-#include "YWebView_Qt.h"
 #include "UiLibSetup.h"
+#include "YEngineView.h"
+#include "YTipDlg.h"
+#include "YWebView_Qt.h"
 
-#include <QApplication>
-#include <QBuffer>
-#include <QMenu>
-#include <QSignalSpy>
-#include <QTabBar>
+#include <QNetworkProxy>
 #include <QWebEngineSettings>
 #include <QtTest>
-
-#include <vector>
+#include <QtWidgets>
 
 #include <signal.h>
 
-Q_DECLARE_METATYPE(WebView*)
-
 namespace {
 
-const QRgb blue = qRgb(0x33, 0x66, 0xcc);
-const QRgb red = qRgb(0xff, 0x00, 0x00);
-const QRgb green = qRgb(0x00, 0xff, 0x00);
+const QRgb blue = qRgb(0x33, 0x66, 0xcc), red = qRgb(0xff, 0, 0), green = qRgb(0, 0xff, 0);
 
-// Blue page with a 10x10 green square in the top-left and a red one in the
-// bottom-right corner of the viewport: both corners prove the frame size.
-const QByteArray cornerPage =
-    "<html><body style='margin:0;background:#3366cc'>"
-    "<div style='position:fixed;left:0;top:0;width:10px;height:10px;background:#00ff00'></div>"
-    "<div style='position:fixed;right:0;bottom:0;width:10px;height:10px;background:#ff0000'></div>"
-    "</body></html>";
-
-const QByteArray linkPage =
-    "<html><head><title>Links</title></head><body style='margin:0'>"
-    "<a id=blank target=_blank href='/target' style='display:block;width:300px;height:100px'>blank</a>"
-    "<a id=plain href='/target' style='display:block;width:300px;height:100px'>plain</a>"
-    "<div style='height:300px'>text</div></body></html>";
-
-QByteArray pngOf(const QColor& colour)
+YEngineView* engineOf(WebView* view)
 {
-    QImage image(16, 16, QImage::Format_ARGB32);
-    image.fill(colour);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
+    return static_cast<YWebView_Qt*>(view)->engine();
 }
 
-QRgb pixelAt(const std::vector<uchar>& buffer, const QSize& page, int x, int y)
+// A page titled title for the right credentials in header; else status with a Basic challenge for realm.
+LocalHttpServer::Handler guarded(const QByteArray& header, const QByteArray& user, int status, const QByteArray& realm,
+                                 const QByteArray& title)
 {
-    return reinterpret_cast<const QRgb*>(buffer.data())[qint64(y) * page.width() + x];
+    return [=](const LocalHttpServer::Request& request) {
+        if (request.headers.value(header) == "Basic " + user.toBase64())
+            return LocalHttpServer::Response::html("<title>" + title + "</title>");
+        auto response = LocalHttpServer::Response::html("<title>Unauthorised</title>");
+        response.status = status;
+        return response.header(status == 407 ? "Proxy-Authenticate" : "WWW-Authenticate", "Basic realm=\"" + realm + '"');
+    };
 }
 
-QWidget* surfaceOf(WebView* view)
+// Answers each frame dialog as it shows, the way a user would, and records its
+// title and text. Answers go in order, the last one repeating: a button name,
+// "close" for the title bar's button, or "Ok <user> <password>" for a login.
+class PromptDriver
 {
-    return static_cast<YWebView_Qt*>(view)->engine()->focusProxy();
-}
+public:
+    explicit PromptDriver(const QStringList& answers)
+    {
+        QObject::connect(&timer, &QTimer::timeout, [this, answers] {
+            for (QWidget* window : QApplication::topLevelWidgets()) {
+                auto* dialog = window->findChild<YFrameDialog*>();
+                if (!dialog || !dialog->isVisible() || handled.contains(dialog))
+                    continue;
+                handled.append(dialog);
+                auto* tip = qobject_cast<YTipDlg*>(dialog);
+                auto* info = dialog->findChild<QLabel*>("m_infoLabel");
+                prompts << dialog->windowTitle() << (tip ? tip->text() : info ? info->text() : QString());
+                const QStringList words = answers.value(qMin(handled.size(), answers.size()) - 1).split(' ');
+                if (words.size() == 3) {
+                    QTest::keyClicks(dialog->findChild<QLineEdit*>("m_userNameLineEdit"), words.at(1));
+                    QTest::keyClicks(dialog->findChild<QLineEdit*>("m_passwordLineEdit"), words.at(2));
+                }
+                const int button = QMetaEnum::fromType<YFrameDialog::StandardButtons>().keyToValue(qPrintable(words[0]));
+                QTest::mouseClick(button > 0 ? dialog->button(YFrameDialog::StandardButton(button))
+                                             : dialog->findChild<QAbstractButton*>("close"), Qt::LeftButton);
+                return;
+            }
+        });
+        timer.start(20);
+    }
 
-QStringList entriesOf(const QMenu* menu)
-{
-    QStringList entries;
-    for (const QAction* action : menu->actions())
-        entries.append(action->isSeparator() ? QStringLiteral("-") : action->text());
-    return entries;
-}
+    QStringList prompts; // title, then text, of each
+
+private:
+    QTimer timer;
+    QList<QPointer<YFrameDialog>> handled;
+};
 
 } // namespace
 
@@ -79,45 +82,70 @@ class WebViewQtTest : public QObject
 private slots:
     void initTestCase();
     void init();
-    void cleanup();
-
-    void registeredForQtMode();
-    void renderTo_data();
+    void cleanup() { delete tabs; }
     void renderTo();
-    void reportsOfCurrentView();
-    void reportsOfBackgroundView();
+    void reports_data();
+    void reports();
     void frameRequestsOnlyWhileCurrent();
-    void actionState();
     void newWindow_data();
     void newWindow();
     void contextMenu_data();
     void contextMenu();
     void renderProcessPrompt_data();
     void renderProcessPrompt();
-    void killedRenderProcess_data();
-    void killedRenderProcess();
+    void pagePrompts_data();
+    void pagePrompts();
+    void protocolHandler_data();
+    void protocolHandler();
 
 private:
-    bool load(WebView* view, const QString& path);
+    bool load(const QUrl& url);
 
-    LocalHttpServer server;
+    LocalHttpServer server, proxy, secure, secureAsking;
+    QTemporaryDir certificateDir;
     TabWidget* tabs = nullptr;
+    WebView* view = nullptr;
 };
 
 void WebViewQtTest::initTestCase()
 {
-    qRegisterMetaType<WebView*>();
-    WebView::registerFactory(WebView::MiniEngine, [](TabWidget* tab) -> WebView* {
-        return new StubView(tab, WebView::MiniEngine);
-    });
+    runHooks(startupHooks());
+    YUILIB::initialise();
+    for (QWebEngineSettings* settings : { QWebEngineSettings::defaultSettings(), QWebEngineSettings::globalSettings() })
+        QVERIFY(settings->testAttribute(QWebEngineSettings::PluginsEnabled));
+    // Tabs of this mode cannot be made: a new window gets a tab only of the asking view's own engine.
+    WebView::registerFactory(WebView::MiniEngine, [](TabWidget*) -> WebView* { return nullptr; });
     QVERIFY(server.start());
-    server.servePage("/corners", cornerPage);
-    server.servePage("/links", linkPage);
-    server.servePage("/target", "<html><head><title>Target</title></head><body>target</body></html>");
-    server.servePage("/titled", "<html><head><title>Hello Title</title><link rel=icon href='/red.png'></head>"
-                                "<body>hello</body></html>");
-    server.servePage("/second", "<html><head><title>Second Page</title></head><body>second</body></html>");
-    server.serveContent("/red.png", "image/png", pngOf(Qt::red));
+    // Blue, a 10x10 green square top left and a red one bottom right of the viewport: both prove the frame size.
+    server.servePage("/corners", "<body style='margin:0;background:#3366cc'><div style='position:fixed;left:0;top:0;"
+                                 "width:10px;height:10px;background:#0f0'></div><div style='position:fixed;right:0;"
+                                 "bottom:0;width:10px;height:10px;background:#f00'></div></body>");
+    server.servePage("/links", "<title>Links</title><body style='margin:0'><a target=_blank href='/second' "
+                               "style='display:block;height:100px'>blank</a><a href='/second' "
+                               "style='display:block;height:100px'>plain</a><div style='height:300px'>text</div>");
+    server.servePage("/titled", "<title>Hello Title</title>hello");
+    server.servePage("/second", "<title>Second Page</title><link rel=icon href='/red.png'>second");
+    server.serveContent("/red.png", "image/png", QByteArray::fromBase64("iVBORw0KGgoAAAANSUhEUgAAABAAAAAQCAIAAACQkW"
+                        "g2AAAAFklEQVR42mP4z8BAEmIY1TCqYfhqAACQ+f8B8u7oVwAAAABJRU5ErkJggg=="));
+    server.route("/register", [](const LocalHttpServer::Request& request) {
+        return LocalHttpServer::Response::html("<title>register</title><script>navigator.registerProtocolHandler('"
+                                               + request.query + "', '/titled?u=%s', 'YBR');</script>");
+    });
+    server.servePage("/geo", "<title>waiting</title><script>navigator.geolocation.getCurrentPosition("
+                             "function(p) { document.title = 'position'; },"
+                             "function(e) { document.title = 'error ' + e.code; }, { timeout: 5000 });</script>");
+    QSslCertificate certificate;
+    QSslKey key;
+    QVERIFY(LocalHttpServer::makeSelfSigned(certificateDir.path(), &certificate, &key));
+    secureAsking.setAskForClientCertificate(true);
+    for (LocalHttpServer* tls : { &secure, &secureAsking }) {
+        QVERIFY(tls->startTls(certificate, key));
+        tls->servePage("/secure", "<title>Secure</title>");
+    }
+    // Loopback addresses bypass the proxy; only the made-up host goes through it.
+    QVERIFY(proxy.start());
+    proxy.route("/proxied", guarded("proxy-authorization", "proxyuser:pr0xy", 407, "proxy", "Proxied"));
+    QNetworkProxy::setApplicationProxy(QNetworkProxy(QNetworkProxy::HttpProxy, "127.0.0.1", proxy.serverPort()));
 }
 
 void WebViewQtTest::init()
@@ -128,204 +156,128 @@ void WebViewQtTest::init()
     tabs->resize(400, 300);
     tabs->move(-99999, -99999);
     tabs->show();
+    view = tabs->createTab();
+    QVERIFY(qobject_cast<YWebView_Qt*>(view));
 }
 
-void WebViewQtTest::cleanup()
-{
-    delete tabs;
-    tabs = nullptr;
-}
-
-bool WebViewQtTest::load(WebView* view, const QString& path)
+bool WebViewQtTest::load(const QUrl& url)
 {
     QSignalSpy finished(tabs, &TabWidget::loadFinished);
-    view->setUrl(server.url(path).toString());
+    view->setUrl(url.toString());
     return finished.wait(20000) && finished.last().at(0).toBool();
 }
 
-void WebViewQtTest::registeredForQtMode()
-{
-    QVERIFY(WebView::isRegistered(WebView::QtEngine));
-    WebView* view = tabs->createTab();
-    QVERIFY(qobject_cast<YWebView_Qt*>(view));
-    QCOMPARE(view->engineType(), int(WebView::QtEngine));
-    QCOMPARE(view->tabWidget(), tabs);
-    QVERIFY(QWebEngineSettings::globalSettings()->testAttribute(QWebEngineSettings::PluginsEnabled));
-    QVERIFY(QWebEngineSettings::defaultSettings()->testAttribute(QWebEngineSettings::PluginsEnabled));
-    QVERIFY(QWebEngineSettings::defaultSettings()->testAttribute(QWebEngineSettings::JavascriptEnabled));
-}
-
-void WebViewQtTest::renderTo_data()
-{
-    QTest::addColumn<QSize>("page");
-    QTest::addColumn<QSize>("resized");
-    QTest::newRow("800x600, then larger") << QSize(800, 600) << QSize(1024, 768);
-    QTest::newRow("1920x1080, then smaller") << QSize(1920, 1080) << QSize(640, 480);
-}
-
+// At every page size, whatever the widget's own size: the corners prove the frame's.
 void WebViewQtTest::renderTo()
 {
-    QFETCH(QSize, page);
-    QFETCH(QSize, resized);
-    tabs->setPageSize(page);
-    WebView* view = tabs->createTab();
-    QVERIFY(load(view, "/corners"));
-
-    for (const QSize& size : { page, resized }) {
+    QVERIFY(load(server.url("/corners")));
+    for (const QSize& size : { QSize(800, 600), QSize(1920, 1080), QSize(640, 480) }) {
         tabs->setPageSize(size);
-        const int w = size.width();
-        const int h = size.height();
-        const qint64 bytes = qint64(w) * h * 4;
-        std::vector<uchar> buffer(bytes + 256, 0xEE);
-        QTRY_VERIFY_WITH_TIMEOUT((view->renderTo(buffer.data()), pixelAt(buffer, size, w - 1, h - 1) == red
-                                  && pixelAt(buffer, size, w - 11, h - 11) == blue), 10000);
-        QCOMPARE(pixelAt(buffer, size, 0, 0), green);
-        QCOMPARE(pixelAt(buffer, size, 9, 9), green);
-        QCOMPARE(pixelAt(buffer, size, 10, 10), blue);
-        QCOMPARE(pixelAt(buffer, size, w / 2, h / 2), blue);
-        QCOMPARE(pixelAt(buffer, size, w - 10, h - 10), red);
-        QCOMPARE(pixelAt(buffer, size, w - 1, 0), blue);
-        QCOMPARE(pixelAt(buffer, size, 0, h - 1), blue);
-        QCOMPARE(QByteArray(reinterpret_cast<const char*>(buffer.data() + bytes), 256), QByteArray(256, '\xEE'));
+        const int w = size.width(), h = size.height();
+        QByteArray buffer(w * h * 4 + 256, '\xEE');
+        const auto at = [&](int x, int y) { return reinterpret_cast<const QRgb*>(buffer.constData())[y * w + x]; };
+        QTRY_VERIFY_WITH_TIMEOUT((view->renderTo(reinterpret_cast<uchar*>(buffer.data())),
+                                  at(w - 1, h - 1) == red && at(w - 11, h - 11) == blue), 10000);
+        QCOMPARE(QList<QRgb>({ at(0, 0), at(9, 9), at(10, 10), at(w / 2, h / 2), at(w - 10, h - 10), at(w - 1, 0),
+                               at(0, h - 1) }),
+                 QList<QRgb>({ green, green, blue, blue, red, blue, blue }));
+        QCOMPARE(buffer.mid(w * h * 4), QByteArray(256, '\xEE'));
     }
     QCOMPARE(tabs->size(), QSize(400, 300));
 }
 
-void WebViewQtTest::reportsOfCurrentView()
+void WebViewQtTest::reports_data()
 {
-    WebView* view = tabs->createTab();
-    QSignalSpy titles(tabs, &TabWidget::titleChanged);
-    QSignalSpy urls(tabs, &TabWidget::urlChanged);
-    QSignalSpy icons(tabs, &TabWidget::favIconChanged);
-    QSignalSpy progress(tabs, &TabWidget::loadProgress);
-
-    QVERIFY(load(view, "/titled"));
-    // Before the page's own title the engine reports the address as title.
-    QTRY_COMPARE(titles.last().at(0).toString(), QString("Hello Title"));
-    QCOMPARE(urls.count(), 1);
-    QCOMPARE(urls.at(0).at(0).toUrl(), server.url("/titled"));
-    QCOMPARE(progress.last().at(0).toInt(), 100);
-    QTRY_VERIFY(!icons.isEmpty() && !icons.last().at(0).value<QIcon>().isNull());
-    QCOMPARE(icons.last().at(0).value<QIcon>().pixmap(16, 16).toImage().pixel(8, 8), red);
-    QCOMPARE(view->icon().pixmap(16, 16).toImage().pixel(8, 8), red);
-    QCOMPARE(tabs->tabText(0), QString("Hello Title"));
-    QCOMPARE(tabs->tabToolTip(0), QString("Hello Title"));
-    QCOMPARE(tabs->tabBar()->tabData(0).toString(), server.url("/titled").toString());
-    QCOMPARE(view->title(), QString("Hello Title"));
-    QCOMPARE(view->url(), server.url("/titled").toString());
-    QCOMPARE(tabs->currentUrl(), server.url("/titled").toString());
+    QTest::addColumn<bool>("current");
+    QTest::newRow("current tab") << true;
+    QTest::newRow("background tab") << false;
 }
 
-void WebViewQtTest::reportsOfBackgroundView()
+// Title, URL, icon, progress and actions of a second page. A background tab
+// changes its own tab only, though its load still finishes aloud.
+void WebViewQtTest::reports()
 {
-    WebView* background = tabs->createTab();
-    QVERIFY(load(background, "/titled"));
-    tabs->createTab();
-    QSignalSpy titles(tabs, &TabWidget::titleChanged);
-    QSignalSpy urls(tabs, &TabWidget::urlChanged);
-    QSignalSpy icons(tabs, &TabWidget::favIconChanged);
-    QSignalSpy progress(tabs, &TabWidget::loadProgress);
+    QFETCH(bool, current);
+    QVERIFY(load(server.url("/titled")));
+    if (!current)
+        tabs->createTab();
+    QSignalSpy titles(tabs, &TabWidget::titleChanged), urls(tabs, &TabWidget::urlChanged);
+    QSignalSpy icons(tabs, &TabWidget::favIconChanged), progress(tabs, &TabWidget::loadProgress);
     QSignalSpy actions(tabs, &TabWidget::actionEnableChanged);
-    QSignalSpy finished(tabs, &TabWidget::loadFinished);
 
-    QVERIFY(load(background, "/second"));
-    QTRY_COMPARE(tabs->tabText(0), QString("Second Page"));
+    QVERIFY(load(server.url("/second")));
+    QTRY_VERIFY(!tabs->tabIcon(0).isNull() && tabs->tabIcon(0).pixmap(16, 16).toImage().pixel(8, 8) == red);
+    QCOMPARE(tabs->tabText(0), QString("Second Page"));
     QCOMPARE(tabs->tabToolTip(0), QString("Second Page"));
     QCOMPARE(tabs->tabBar()->tabData(0).toString(), server.url("/second").toString());
-    QCOMPARE(finished.count(), 1);
-    QCOMPARE(finished.at(0).at(0).toBool(), true);
-    QCOMPARE(titles.count(), 0);
-    QCOMPARE(urls.count(), 0);
-    QCOMPARE(icons.count(), 0);
-    QCOMPARE(progress.count(), 0);
-    QCOMPARE(actions.count(), 0);
-    QCOMPARE(tabs->tabText(1), QString("新建标签"));
+    if (!current) {
+        QCOMPARE(titles.count() + urls.count() + icons.count() + progress.count() + actions.count(), 0);
+        QCOMPARE(tabs->tabText(1), QString("新建标签"));
+        return;
+    }
+    QCOMPARE(titles.last().at(0).toString(), QString("Second Page"));
+    QCOMPARE(urls.count(), 1);
+    QCOMPARE(urls.at(0).at(0).toUrl(), server.url("/second"));
+    QCOMPARE(progress.last().at(0).toInt(), 100);
+    QCOMPARE(icons.last().at(0).value<QIcon>().pixmap(16, 16).toImage().pixel(8, 8), red);
+    QTRY_VERIFY(actions.contains(QVariantList { int(WebView::BackAction), true }));
+    QVERIFY(view->isActionEnabled(WebView::BackAction) && view->isActionEnabled(WebView::ReloadAction));
+    QVERIFY(!view->isActionEnabled(WebView::ForwardAction) && !view->isActionEnabled(4) && !view->isActionEnabled(-1));
+    QCOMPARE(view->url(), server.url("/second").toString());
+    tabs->back();
+    QTRY_COMPARE(view->title(), QString("Hello Title"));
+    QTRY_VERIFY(actions.contains(QVariantList { int(WebView::ForwardAction), true }));
 }
 
 void WebViewQtTest::frameRequestsOnlyWhileCurrent()
 {
-    WebView* view = tabs->createTab();
     QSignalSpy frames(tabs, &TabWidget::totalUpdate);
     QVERIFY(frames.wait(1000));
-
     tabs->clear(); // the view lives on, but is no tab any more
     frames.clear();
     QTest::qWait(300);
     QCOMPARE(frames.count(), 0);
-    QVERIFY(view);
-    delete view;
-}
-
-void WebViewQtTest::actionState()
-{
-    WebView* view = tabs->createTab();
-    QSignalSpy actions(tabs, &TabWidget::actionEnableChanged);
-    QVERIFY(load(view, "/titled"));
-    QVERIFY(load(view, "/second"));
-    QTRY_VERIFY(actions.contains(QList<QVariant> { int(WebView::BackAction), true }));
-    QVERIFY(view->isActionEnabled(WebView::BackAction));
-    QVERIFY(!view->isActionEnabled(WebView::ForwardAction));
-    QVERIFY(view->isActionEnabled(WebView::ReloadAction));
-    QVERIFY(!view->isActionEnabled(4));
-    QVERIFY(!view->isActionEnabled(-1));
-
-    actions.clear();
-    tabs->back();
-    QTRY_COMPARE(view->title(), QString("Hello Title"));
-    QTRY_VERIFY(actions.contains(QList<QVariant> { int(WebView::ForwardAction), true }));
-    QVERIFY(view->isActionEnabled(WebView::ForwardAction));
 }
 
 void WebViewQtTest::newWindow_data()
 {
-    QTest::addColumn<QString>("gesture");
-    QTest::newRow("target=_blank link") << "click blank";
-    QTest::newRow("window.open") << "window.open";
-    QTest::newRow("window.open popup") << "window.open popup";
-    QTest::newRow("shift click") << "shift click";
-    QTest::newRow("ctrl click (background tab)") << "ctrl click";
-    QTest::newRow("middle click (background tab)") << "middle click";
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<int>("button");
+    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<QPoint>("pos");
+    QTest::newRow("target=_blank link") << "" << int(Qt::LeftButton) << 0 << QPoint(50, 50);
+    QTest::newRow("window.open") << "window.open('/second')" << 0 << 0 << QPoint();
+    QTest::newRow("window.open popup") << "window.open('/second', 'popup', 'width=300,height=200')" << 0 << 0 << QPoint();
+    QTest::newRow("shift click") << "" << int(Qt::LeftButton) << int(Qt::ShiftModifier) << QPoint(50, 150);
+    QTest::newRow("ctrl click (background tab)") << "" << int(Qt::LeftButton) << int(Qt::ControlModifier)
+                                                 << QPoint(50, 150);
 }
 
 void WebViewQtTest::newWindow()
 {
-    QFETCH(QString, gesture);
+    QFETCH(QString, script);
+    QFETCH(int, button);
+    QFETCH(int, modifiers);
+    QFETCH(QPoint, pos);
     tabs->setEngineMode(WebView::MiniEngine);
-    WebView* asking = tabs->newTab(WebView::QtEngine);
-    QVERIFY(load(asking, "/links"));
-    QWidget* surface = surfaceOf(asking);
-    QVERIFY(surface);
-    const QPoint plainLink(50, 150);
-
-    if (gesture == "click blank")
-        QTest::mouseClick(surface, Qt::LeftButton, {}, QPoint(50, 50));
-    else if (gesture == "window.open")
-        static_cast<YWebView_Qt*>(asking)->engine()->page()->runJavaScript("window.open('/target')");
-    else if (gesture == "window.open popup")
-        static_cast<YWebView_Qt*>(asking)->engine()->page()->runJavaScript(
-            "window.open('/target', 'popup', 'width=300,height=200')");
-    else if (gesture == "shift click")
-        QTest::mouseClick(surface, Qt::LeftButton, Qt::ShiftModifier, plainLink);
-    else if (gesture == "ctrl click")
-        QTest::mouseClick(surface, Qt::LeftButton, Qt::ControlModifier, plainLink);
+    QVERIFY(load(server.url("/links")));
+    if (script.isEmpty())
+        QTest::mouseClick(engineOf(view)->focusProxy(), Qt::MouseButton(button), Qt::KeyboardModifiers(modifiers), pos);
     else
-        QTest::mouseClick(surface, Qt::MiddleButton, {}, plainLink);
-
+        engineOf(view)->page()->runJavaScript(script);
     QTRY_COMPARE_WITH_TIMEOUT(tabs->count(), 2, 10000);
     QCOMPARE(tabs->currentIndex(), 1);
-    WebView* opened = tabs->currentView();
-    QVERIFY(qobject_cast<YWebView_Qt*>(opened));
-    QTRY_COMPARE_WITH_TIMEOUT(opened->url(), server.url("/target").toString(), 10000);
-    QTRY_COMPARE(tabs->tabText(1), QString("Target"));
-    QCOMPARE(asking->url(), server.url("/links").toString());
+    QVERIFY(qobject_cast<YWebView_Qt*>(tabs->currentView()));
+    QTRY_COMPARE_WITH_TIMEOUT(tabs->tabText(1), QString("Second Page"), 10000);
+    QCOMPARE(tabs->currentView()->url(), server.url("/second").toString());
+    QCOMPARE(view->url(), server.url("/links").toString());
 }
 
 void WebViewQtTest::contextMenu_data()
 {
     QTest::addColumn<QPoint>("pos");
     QTest::addColumn<QStringList>("entries");
-    QTest::newRow("on a link") << QPoint(50, 150)
-                               << QStringList { "打开链接", "复制链接", "-", "后退", "前进", "刷新" };
+    QTest::newRow("on a link") << QPoint(50, 150) << QStringList { "打开链接", "复制链接", "-", "后退", "前进", "刷新" };
     QTest::newRow("on text") << QPoint(50, 250) << QStringList { "后退", "前进", "刷新" };
 }
 
@@ -333,82 +285,54 @@ void WebViewQtTest::contextMenu()
 {
     QFETCH(QPoint, pos);
     QFETCH(QStringList, entries);
-    WebView* view = tabs->createTab();
-    QVERIFY(load(view, "/links"));
-    YEngineView* engine = static_cast<YWebView_Qt*>(view)->engine();
-
-    QTest::mouseClick(surfaceOf(view), Qt::RightButton, {}, pos);
-    QMenu* menu = nullptr;
-    QTRY_VERIFY_WITH_TIMEOUT((menu = engine->findChild<QMenu*>()) && menu->isVisible(), 10000);
-    QCOMPARE(entriesOf(menu), entries);
-    QCOMPARE(menu->actions().last(), engine->pageAction(QWebEnginePage::Reload));
-    QPointer<QMenu> guard(menu);
+    QVERIFY(load(server.url("/links")));
+    QTest::mouseClick(engineOf(view)->focusProxy(), Qt::RightButton, {}, pos);
+    QPointer<QMenu> menu;
+    QTRY_VERIFY_WITH_TIMEOUT((menu = engineOf(view)->findChild<QMenu*>()) && menu->isVisible(), 10000);
+    QStringList seen;
+    for (const QAction* action : menu->actions())
+        seen.append(action->isSeparator() ? QStringLiteral("-") : action->text());
+    QCOMPARE(seen, entries);
+    QCOMPARE(menu->actions().last(), engineOf(view)->pageAction(QWebEnginePage::Reload));
     menu->close();
-    QTRY_VERIFY(!guard);
+    QTRY_VERIFY(!menu);
 }
 
 void WebViewQtTest::renderProcessPrompt_data()
 {
-    QTest::addColumn<int>("status");
+    QTest::addColumn<int>("status"); // -1: the render process is killed for real
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("title");
-    QTest::addColumn<QString>("text");
-    const QString question = "\n你想重新加载页面吗？";
-    QTest::newRow("normal") << 0 << 0 << "渲染过程正常退出" << "使用代码退出渲染过程：0" + question;
-    QTest::newRow("abnormal") << 1 << 1 << "渲染过程异常退出" << "使用代码退出渲染过程：1" + question;
-    QTest::newRow("crashed, code 5") << 2 << 5 << "渲染过程崩溃了" << "使用代码退出渲染过程：5" + question;
-    QTest::newRow("killed") << 3 << 9 << "渲染过程被杀死" << "使用代码退出渲染过程：9" + question;
-    QTest::newRow("unknown status") << 7 << -11 << "" << "使用代码退出渲染过程：-11" + question;
+    QTest::addColumn<QString>("answer");
+    QTest::newRow("killed, No leaves the page") << -1 << 9 << "渲染过程被杀死" << "No";
+    QTest::newRow("killed, title-bar close leaves the page") << -1 << 9 << "渲染过程被杀死" << "close";
+    QTest::newRow("killed, Yes reloads") << -1 << 9 << "渲染过程被杀死" << "Yes";
+    QTest::newRow("normal") << 0 << 0 << "渲染过程正常退出" << "No";
+    QTest::newRow("abnormal") << 1 << 1 << "渲染过程异常退出" << "No";
+    QTest::newRow("crashed, code 5") << 2 << 5 << "渲染过程崩溃了" << "No";
+    QTest::newRow("unknown status") << 7 << -11 << "" << "No";
 }
 
-// The prompt's texts for every status, answered No: nothing is reloaded.
 void WebViewQtTest::renderProcessPrompt()
 {
     QFETCH(int, status);
     QFETCH(int, exitCode);
     QFETCH(QString, title);
-    QFETCH(QString, text);
-    WebView* view = tabs->createTab();
-    QVERIFY(load(view, "/titled"));
-    const int served = server.requestCount("/titled");
-    PromptDriver driver(PromptDriver::click(YFrameDialog::No));
-
-    emit static_cast<YWebView_Qt*>(view)->engine()->renderProcessTerminated(
-        QWebEnginePage::RenderProcessTerminationStatus(status), exitCode);
-
-    QCOMPARE(driver.titles, QStringList { title });
-    QCOMPARE(driver.texts, QStringList { text });
-    QTest::qWait(300);
-    QCOMPARE(server.requestCount("/titled"), served);
-}
-
-void WebViewQtTest::killedRenderProcess_data()
-{
-    QTest::addColumn<QString>("answer");
-    QTest::newRow("no leaves the page") << "no";
-    QTest::newRow("title-bar close leaves the page") << "close";
-    QTest::newRow("yes reloads") << "yes";
-}
-
-void WebViewQtTest::killedRenderProcess()
-{
     QFETCH(QString, answer);
-    WebView* view = tabs->createTab();
-    QVERIFY(load(view, "/titled"));
-    QWebEnginePage* page = static_cast<YWebView_Qt*>(view)->engine()->page();
+    QVERIFY(load(server.url("/titled")));
+    QWebEnginePage* page = engineOf(view)->page();
     const qint64 pid = page->renderProcessPid();
     QVERIFY(pid > 0);
     const int served = server.requestCount("/titled");
-    PromptDriver driver(answer == "yes" ? PromptDriver::click(YFrameDialog::Yes)
-                        : answer == "no" ? PromptDriver::click(YFrameDialog::No)
-                                         : PromptDriver::closeByTitleBar());
+    PromptDriver driver({ answer });
     QSignalSpy finished(tabs, &TabWidget::loadFinished);
-
-    QCOMPARE(::kill(pid_t(pid), SIGKILL), 0);
-    QTRY_COMPARE_WITH_TIMEOUT(driver.titles, QStringList { "渲染过程被杀死" }, 10000);
-    QCOMPARE(driver.texts, QStringList { "使用代码退出渲染过程：9\n你想重新加载页面吗？" });
-
-    if (answer == "yes") {
+    if (status < 0)
+        QCOMPARE(::kill(pid_t(pid), SIGKILL), 0);
+    else
+        emit engineOf(view)->renderProcessTerminated(QWebEnginePage::RenderProcessTerminationStatus(status), exitCode);
+    QTRY_COMPARE_WITH_TIMEOUT(driver.prompts, QStringList({ title, QString("使用代码退出渲染过程：%1\n"
+                                                                           "你想重新加载页面吗？").arg(exitCode) }), 10000);
+    if (answer == "Yes") {
         QTRY_COMPARE_WITH_TIMEOUT(server.requestCount("/titled"), served + 1, 10000);
         QTRY_VERIFY(!finished.isEmpty() && finished.last().at(0).toBool());
         QTRY_VERIFY(page->renderProcessPid() > 0 && page->renderProcessPid() != pid);
@@ -419,14 +343,78 @@ void WebViewQtTest::killedRenderProcess()
     }
 }
 
-int main(int argc, char* argv[])
+void WebViewQtTest::pagePrompts_data()
 {
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    QApplication app(argc, argv);
-    runHooks(startupHooks());
-    YUILIB::initialise();
-    WebViewQtTest test;
-    return QTest::qExec(&test, argc, argv);
+    QTest::addColumn<QString>("url"); // %1: the port of a fresh origin; the engine keeps accepted logins per origin
+    QTest::addColumn<QStringList>("answers");
+    QTest::addColumn<QStringList>("prompts"); // title, then text, of each
+    QTest::addColumn<QStringList>("titles");  // of the page in the end
+    const QString url = "http://127.0.0.1:%1/protected/a&b?q=<x>", proxied = "http://proxied.test/proxied";
+    const QStringList login = { "要求身份验证", "在http://127.0.0.1:%1/protected/a&amp;b?q=%3Cx%3E输入<b>Private</b> "
+                                                "area的用户名和密码" };
+    const QStringList proxyLogin = { "要求代理身份验证", "使用以下参数连接到代理\"127.0.0.1\"：" };
+    const QStringList refused = { "Unauthorised" };
+    QTest::newRow("login, Ok") << url << QStringList { "Ok user s3cret" } << login << QStringList { "Welcome" };
+    QTest::newRow("login, Ok with a wrong password, then Cancel") << url << QStringList { "Ok user guess", "Cancel" }
+                                                                  << login + login << refused;
+    QTest::newRow("login, Cancel") << url << QStringList { "Cancel" } << login << refused;
+    QTest::newRow("login, title-bar close") << url << QStringList { "close" } << login << refused;
+    // The engine reads the proxy once and keeps accepted proxy logins: the accepting row comes last.
+    QTest::newRow("proxy, Cancel") << proxied << QStringList { "Cancel" } << proxyLogin << refused;
+    QTest::newRow("proxy, title-bar close") << proxied << QStringList { "close" } << proxyLogin << refused;
+    QTest::newRow("proxy, Ok") << proxied << QStringList { "Ok proxyuser pr0xy" } << proxyLogin
+                               << QStringList { "Proxied" };
+    const QStringList none, close = { "close" };
+    QTest::newRow("self-signed https") << secure.url("/secure").toString() << close << none << QStringList { "Secure" };
+    QTest::newRow("self-signed https asking for a client certificate") << secureAsking.url("/secure").toString()
+                                                                       << close << none << QStringList { "Secure" };
+    // Granted, but this machine has no position to give: anything but "denied" (1).
+    QTest::newRow("geolocation") << server.url("/geo").toString() << close << none
+                                 << QStringList { "position", "error 2", "error 3" };
 }
 
+void WebViewQtTest::pagePrompts()
+{
+    QFETCH(QString, url);
+    QFETCH(QStringList, answers);
+    QFETCH(QStringList, prompts);
+    QFETCH(QStringList, titles);
+    PromptDriver driver(answers);
+    LocalHttpServer origin;
+    QVERIFY(origin.start());
+    origin.route("/protected/a&b", guarded("authorization", "user:s3cret", 401, "<b>Private</b> area", "Welcome"));
+    const QString port = QString::number(origin.serverPort());
+    view->setUrl(url.replace("%1", port));
+    QTRY_VERIFY_WITH_TIMEOUT(titles.contains(view->title()), 20000);
+    QCOMPARE(driver.prompts, prompts.replaceInStrings("%1", port));
+}
+
+void WebViewQtTest::protocolHandler_data()
+{
+    QTest::addColumn<QString>("answer");
+    QTest::newRow("Yes accepts") << "Yes";
+    QTest::newRow("No rejects") << "No";
+}
+
+void WebViewQtTest::protocolHandler()
+{
+    QFETCH(QString, answer);
+    PromptDriver driver({ answer });
+    const int handled = server.requestCount("/titled");
+    // A scheme of its own for every row: an accepted handler stays registered.
+    const QString scheme = "web+ybr" + answer.toLower();
+    QVERIFY(load(server.url("/register?" + scheme)));
+    QTRY_COMPARE_WITH_TIMEOUT(driver.prompts, QStringList({ "许可请求", "允许127.0.0.1打开所有" + scheme + "链接？" }),
+                              10000);
+    engineOf(view)->page()->runJavaScript("location.href = '" + scheme + ":hello'");
+    if (answer == "Yes") {
+        QTRY_COMPARE_WITH_TIMEOUT(server.requestCount("/titled"), handled + 1, 10000);
+        QCOMPARE(server.requests().last().query, QByteArray("u=web%2Bybryes%3Ahello"));
+    } else {
+        QTest::qWait(1500);
+        QCOMPARE(server.requestCount("/titled"), handled);
+    }
+}
+
+QTEST_MAIN(WebViewQtTest)
 #include "tst_webview_qt.moc"
