@@ -6,19 +6,23 @@
 
 #include <QtTest>
 
-// One real runner process driven by the real host library, with its own
-// data directory (logs, profile, dumps) and pages served on 127.0.0.1.
+// Real runners on the real host library, one data directory, pages on 127.0.0.1.
 struct RunnerFixture
 {
     RunnerFixture()
         : http(pages.path())
     {
         QVERIFY(http.start());
+        host.setEnvironment(environment());
+        host.setHeartbeatInterval(2000);
+    }
+
+    QProcessEnvironment environment() const
+    {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("XDG_DATA_HOME", home.path());
         env.insert("YCONFIG_FILE", home.filePath("YConfig.ini"));
-        host.setEnvironment(env);
-        host.setHeartbeatInterval(2000);
+        return env;
     }
 
     void writePage(const QString& name, const QByteArray& html)
@@ -35,19 +39,22 @@ struct RunnerFixture
             .toUtf8();
     }
 
-    BrowserParams params(const QStringList& urls, const QSize& size = QSize(640, 360))
+    BrowserParams params(const QStringList& urls, const QSize& size = QSize(640, 360), const QString& segmentKey = {})
     {
         BrowserParams p;
         p.urls = urls;
         p.currentUrl = urls.value(0);
         p.pageSize = size;
-        p.sharedMemoryKey = key;
+        p.sharedMemoryKey = segmentKey.isEmpty() ? key : segmentKey;
         return p;
     }
 
-    bool start(const BrowserParams& p)
+    bool start(const BrowserParams& p) { return host.start(p) && host.waitForConnectDone(30000); }
+
+    static bool quit(RunnerHost& runnerHost)
     {
-        return host.start(p) && host.waitForConnectDone(30000);
+        runnerHost.send(Quit);
+        return runnerHost.waitForFinished(15000) && runnerHost.process().exitCode() == 0;
     }
 
     QStringList logLines() const

@@ -1,17 +1,8 @@
-// An engine library that offers only some entry points of each interface.
+// An engine library that offers only the first entry point of each interface.
 #include "MiniEngineApi.h"
+#include "VipMiniEngineApi.h"
 
-extern "C" __attribute__((visibility("default"))) MiniWebView ymini_create_view(int, MiniNativeWindow, int, int,
-                                                                               int, int)
-{
-    return nullptr;
-}
+#define EXPORT extern "C" __attribute__((visibility("default")))
 
-extern "C" __attribute__((visibility("default"))) void ymini_paint(MiniWebView, void*, int)
-{
-}
-
-extern "C" __attribute__((visibility("default"))) const char* yvip_get_title(MiniWebView)
-{
-    return "";
-}
+EXPORT MiniWebView ymini_create_view(int, MiniNativeWindow, int, int, int, int) { return nullptr; }
+EXPORT MiniWebView yvip_create_view(int, MiniNativeWindow, int, int, int, int) { return nullptr; }
