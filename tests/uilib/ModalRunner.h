@@ -3,42 +3,43 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
-#include <QTimer>
 #include <QtTest>
 
 #include <functional>
 
-// Runs a modal dialog and interacts with its wrapper from inside the modal
-// loop once the wrapper is on screen. A watchdog ends a stuck run with -1.
+// Runs a modal dialog and works on its wrapper from inside the modal loop
+// once the wrapper is active. A watchdog ends a stuck run with -1.
 inline int runModal(const std::function<int()> &exec, const std::function<void(QDialog *)> &interact)
 {
     QTimer::singleShot(0, [interact] {
         QDialog *box = nullptr;
-        const bool shown = QTest::qWaitFor([&box] {
-            box = qobject_cast<QDialog *>(QApplication::activeModalWidget());
-            return box != nullptr;
-        });
-        QVERIFY(shown);
+        QVERIFY(QTest::qWaitFor([&box] { return (box = qobject_cast<QDialog *>(QApplication::activeModalWidget())); }));
         QVERIFY(QTest::qWaitForWindowExposed(box));
         box->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(box));
         interact(box);
     });
-    QTimer watchdog;
-    watchdog.setSingleShot(true);
-    QObject::connect(&watchdog, &QTimer::timeout, [] {
+    QObject watchdog;
+    QTimer::singleShot(15000, &watchdog, [] {
         if (auto *box = qobject_cast<QDialog *>(QApplication::activeModalWidget()))
             box->done(-1);
     });
-    watchdog.start(15000);
     return exec();
 }
 
-inline QAbstractButton *buttonWithText(QWidget *root, const QString &text)
+// The title bar's close button for "close", else the visible button with that caption.
+inline QAbstractButton *findButton(QWidget *root, const QString &caption)
 {
     for (QAbstractButton *button : root->findChildren<QAbstractButton *>()) {
-        if (button->text() == text && button->isVisible())
+        if (caption == "close" ? button->objectName() == "close" : button->text() == caption && button->isVisible())
             return button;
     }
     return nullptr;
+}
+
+inline void click(QWidget *root, const QString &caption)
+{
+    QAbstractButton *button = findButton(root, caption);
+    QVERIFY2(button, qPrintable(caption));
+    QTest::mouseClick(button, Qt::LeftButton);
 }
