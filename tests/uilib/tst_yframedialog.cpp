@@ -6,8 +6,6 @@
 #include <QLineEdit>
 #include <QWindow>
 
-#include <optional>
-
 namespace {
 
 using Buttons = YFrameDialog::StandardButtons;
@@ -27,27 +25,26 @@ int run(YFrameDialog &dialog, const std::function<void(QDialog *)> &interact, bo
     return runModal([&] { return dialog.exec(nullptr, noShadow); }, interact);
 }
 
-// Pointer input through the window system, given in the frame dialog's
-// coordinates at the moment of sending.
+// Pointer input through the window system. The pointer stays at its global
+// position while the wrapper moves; positions are given in the frame
+// dialog's coordinates at the moment of moving.
 struct Pointer
 {
     QDialog *box;
     YFrameDialog *dialog;
+    QPoint global;
 
-    QPoint at(QPoint pos) const { return dialog->mapTo(box, pos); }
-    void move(QPoint pos) { QTest::mouseMove(box->windowHandle(), at(pos)); }
-    void press(QPoint pos) { QTest::mousePress(box->windowHandle(), Qt::LeftButton, {}, at(pos)); }
-    void release(QPoint pos) { QTest::mouseRelease(box->windowHandle(), Qt::LeftButton, {}, at(pos)); }
-    void doubleClick(QPoint pos) { QTest::mouseDClick(box->windowHandle(), Qt::LeftButton, {}, at(pos)); }
-    int cursor() const { return dialog->cursor().shape(); }
-    // Released where pressed unless told: the grab point travels with the dialog.
-    void drag(QPoint from, QPoint to, std::optional<QPoint> end = {})
+    QPoint local() const { return box->mapFromGlobal(global); }
+    void moveTo(QPoint to)
     {
-        move(from);
-        press(from);
-        move(to);
-        release(end.value_or(from));
+        global = to;
+        QTest::mouseMove(box->windowHandle(), local());
     }
+    void move(QPoint pos) { moveTo(dialog->mapToGlobal(pos)); }
+    void press() { QTest::mousePress(box->windowHandle(), Qt::LeftButton, {}, local()); }
+    void release() { QTest::mouseRelease(box->windowHandle(), Qt::LeftButton, {}, local()); }
+    void doubleClick() { QTest::mouseDClick(box->windowHandle(), Qt::LeftButton, {}, local()); }
+    Qt::CursorShape cursor() const { return dialog->cursor().shape(); }
     // The window system confirms a new geometry later than the widget takes
     // it; input sent before would land at the old place.
     bool settled() const
@@ -70,9 +67,8 @@ private slots:
     void guardianAndReuse();
     void getText_data();
     void getText();
-    void cursorZones_data();
-    void cursorZones();
-    void resizeAndMove();
+    void mouse_data();
+    void mouse();
     void maximiseAndDragRestore();
     void shadowFollowsActivation();
 };
@@ -216,75 +212,56 @@ void tst_YFrameDialog::getText()
     QCOMPARE(answer, result);
 }
 
-void tst_YFrameDialog::cursorZones_data()
+void tst_YFrameDialog::mouse_data()
 {
     QTest::addColumn<int>("flags");
-    QTest::addColumn<QPoint>("pos");
-    QTest::addColumn<int>("cursor");
+    QTest::addColumn<QPoint>("from");
+    QTest::addColumn<QPoint>("by");
+    QTest::addColumn<Qt::CursorShape>("cursor");
+    QTest::addColumn<QRect>("change");
 
-    const int standard = YFrameDialog::ResizeRight | YFrameDialog::ResizeBottom;
-    const int all = standard | YFrameDialog::ResizeLeft | YFrameDialog::ResizeTop;
-    // -1 stands for the far edge.
-    QTest::newRow("left masked") << standard << QPoint(0, 120) << int(Qt::ArrowCursor);
-    QTest::newRow("right") << standard << QPoint(-1, 120) << int(Qt::SizeHorCursor);
-    QTest::newRow("bottom") << standard << QPoint(150, -1) << int(Qt::SizeVerCursor);
-    QTest::newRow("bottom right") << standard << QPoint(-1, -1) << int(Qt::SizeFDiagCursor);
-    QTest::newRow("top right, top masked") << standard << QPoint(-2, 0) << int(Qt::SizeHorCursor);
-    QTest::newRow("top left") << all << QPoint(0, 0) << int(Qt::SizeFDiagCursor);
-    QTest::newRow("bottom left") << all << QPoint(1, -2) << int(Qt::SizeBDiagCursor);
-    QTest::newRow("header") << all << QPoint(150, 15) << int(Qt::ArrowCursor);
+    const int rb = YFrameDialog::ResizeRight | YFrameDialog::ResizeBottom;
+    const int all = rb | YFrameDialog::ResizeLeft | YFrameDialog::ResizeTop;
+    const QRect none;
+    // The dialog is 344 x 239 and -1 its far edge; change is the wrapper's (dx, dy, dw, dh).
+    QTest::newRow("right keeps left") << rb << QPoint(-1, 120) << QPoint(40, 0) << Qt::SizeHorCursor << QRect(0, 0, 40, 0);
+    QTest::newRow("bottom keeps top") << rb << QPoint(150, -1) << QPoint(0, 30) << Qt::SizeVerCursor << QRect(0, 0, 0, 30);
+    QTest::newRow("bottom right") << rb << QPoint(-1, -1) << QPoint(40, 30) << Qt::SizeFDiagCursor << QRect(0, 0, 40, 30);
+    QTest::newRow("top right, top masked") << rb << QPoint(-2, 0) << QPoint(40, -30) << Qt::SizeHorCursor << QRect(0, 0, 39, 0);
+    QTest::newRow("left masked") << rb << QPoint(0, 120) << QPoint(-40, 0) << Qt::ArrowCursor << none;
+    QTest::newRow("top left") << all << QPoint(0, 0) << QPoint(-20, -10) << Qt::SizeFDiagCursor << QRect(-20, -10, 20, 10);
+    QTest::newRow("bottom left") << all << QPoint(1, -2) << QPoint(-20, 10) << Qt::SizeBDiagCursor << QRect(-19, 0, 19, 9);
+    QTest::newRow("left stops at minimum") << all << QPoint(0, 120) << QPoint(500, 0) << Qt::SizeHorCursor << QRect(253, 0, -253, 0);
+    QTest::newRow("header moves") << all << QPoint(40, 15) << QPoint(60, 30) << Qt::ArrowCursor << QRect(60, 30, 0, 0);
+    QTest::newRow("header within drag distance") << all << QPoint(40, 15) << QPoint(4, 5) << Qt::ArrowCursor << none;
+    QTest::newRow("central does nothing") << all << QPoint(10, 120) << QPoint(80, 40) << Qt::ArrowCursor << none;
 }
 
-void tst_YFrameDialog::cursorZones()
+// Hovers at `from`, then drags by `by`; leaving into the shadow restores the arrow.
+void tst_YFrameDialog::mouse()
 {
     QFETCH(int, flags);
-    QFETCH(QPoint, pos);
-    QFETCH(int, cursor);
+    QFETCH(QPoint, from);
+    QFETCH(QPoint, by);
+    QFETCH(Qt::CursorShape, cursor);
+    QFETCH(QRect, change);
 
     YFrameDialog dialog;
     prepare(dialog, YFrameDialog::Ok);
     dialog.setResizeFlags(YFrameDialog::ResizeFlags(flags));
-    QCOMPARE(dialog.size(), QSize(344, 239));
-    run(dialog, [&](QDialog *box) {
-        Pointer pointer{box, &dialog};
-        pointer.move(QPoint(pos.x() < 0 ? 344 + pos.x() : pos.x(), pos.y() < 0 ? 239 + pos.y() : pos.y()));
-        QCOMPARE(pointer.cursor(), cursor);
-        pointer.move(QPoint(-6, 120));
-        QCOMPARE(pointer.cursor(), int(Qt::ArrowCursor));
-        click(box, "close");
-    });
-}
-
-void tst_YFrameDialog::resizeAndMove()
-{
-    YFrameDialog dialog;
-    prepare(dialog, YFrameDialog::Ok);
-    dialog.setResizeFlags(YFrameDialog::ResizeLeft | YFrameDialog::ResizeRight | YFrameDialog::ResizeBottom);
     run(dialog, [&](QDialog *box) {
         Pointer pointer{box, &dialog};
         const QRect start = box->geometry();
-        pointer.drag(QPoint(343, 120), QPoint(383, 120), QPoint(383, 120));
-        QTRY_COMPARE(box->geometry(), QRect(start.topLeft(), start.size() + QSize(40, 0)));
-        QVERIFY(pointer.settled());
-        pointer.drag(QPoint(200, 238), QPoint(200, 268), QPoint(200, 268));
-        QTRY_COMPARE(box->geometry(), QRect(start.topLeft(), start.size() + QSize(40, 30)));
-        QVERIFY(pointer.settled());
-
-        const QRect wide = box->geometry();
-        pointer.drag(QPoint(0, 120), QPoint(484, 120));
-        QTRY_COMPARE(box->geometry().right(), wide.right());
-        QCOMPARE(box->width(), box->minimumWidth() + 1);
-        QVERIFY(pointer.settled());
-
-        const QRect moved = box->geometry().translated(60, 30);
-        pointer.drag(QPoint(40, 15), QPoint(100, 45));
-        QTRY_COMPARE(box->geometry(), moved);
-        QVERIFY(pointer.settled());
-        // Neither a drag on the central frame nor one within the drag distance moves.
-        pointer.drag(QPoint(10, 120), QPoint(90, 160));
-        pointer.drag(QPoint(40, 15), QPoint(44, 20));
+        pointer.move(QPoint(from.x() < 0 ? 344 + from.x() : from.x(), from.y() < 0 ? 239 + from.y() : from.y()));
+        QCOMPARE(pointer.cursor(), cursor);
+        pointer.press();
+        pointer.moveTo(pointer.global + by);
+        pointer.release();
         QTest::qWait(20);
-        QCOMPARE(box->geometry(), moved);
+        QTRY_COMPARE(box->geometry(), QRect(start.topLeft() + change.topLeft(), start.size() + change.size()));
+        QVERIFY(pointer.settled());
+        pointer.move(QPoint(-6, 120));
+        QCOMPARE(pointer.cursor(), Qt::ArrowCursor);
         click(box, "close");
     });
 }
@@ -300,7 +277,7 @@ void tst_YFrameDialog::maximiseAndDragRestore()
         const QRect normal = box->geometry();
         QCOMPARE(max->toolTip(), QString("最大化"));
         pointer.move(QPoint(60, 15));
-        pointer.doubleClick(QPoint(60, 15));
+        pointer.doubleClick();
         QTRY_VERIFY(box->isMaximized() && dialog.isMaximized());
         QCOMPARE(dialog.normalGeometry(), normal);
         QCOMPARE(box->layout()->contentsMargins(), QMargins());
@@ -310,22 +287,21 @@ void tst_YFrameDialog::maximiseAndDragRestore()
         // Dragging the header restores, keeping the pointer's proportional x.
         const int maximisedWidth = dialog.width();
         pointer.move(QPoint(maximisedWidth / 2, 15));
-        pointer.press(QPoint(maximisedWidth / 2, 15));
-        const QPoint global = dialog.mapToGlobal(QPoint(maximisedWidth / 2 + 10, 20));
-        QTest::mouseMove(box->windowHandle(), box->mapFromGlobal(global));
+        pointer.press();
+        pointer.move(QPoint(maximisedWidth / 2 + 10, 20));
+        const QPoint global = pointer.global;
         QTRY_VERIFY(!box->isMaximized() && !dialog.isMaximized());
         QTRY_COMPARE(box->geometry(), normal);
         QVERIFY(pointer.settled());
         QCOMPARE(box->layout()->contentsMargins(), QMargins(shadow, shadow, shadow, shadow));
-        const QPoint next = global + QPoint(5, 5);
-        QTest::mouseMove(box->windowHandle(), box->mapFromGlobal(next));
-        QTRY_COMPARE(box->pos(), next - QPoint(global.x() * normal.width() / maximisedWidth + shadow, 15 + shadow));
-        QTest::mouseRelease(box->windowHandle(), Qt::LeftButton, {}, box->mapFromGlobal(next));
+        pointer.moveTo(global + QPoint(5, 5));
+        QTRY_COMPARE(box->pos(), pointer.global - QPoint(global.x() * normal.width() / maximisedWidth + shadow, 15 + shadow));
+        pointer.release();
         QVERIFY(pointer.settled());
 
         for (bool maximised : {true, false}) {
             pointer.move(QPoint(60, 15));
-            pointer.doubleClick(QPoint(60, 15));
+            pointer.doubleClick();
             QTRY_COMPARE(box->isMaximized(), maximised);
             QVERIFY(pointer.settled());
         }
