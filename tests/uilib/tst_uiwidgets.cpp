@@ -1,4 +1,4 @@
-#include "ModalRunner.h"
+#include "UiTestSupport.h"
 #include "UiLibSetup.h"
 #include "YAdptivePaddingFilter.h"
 #include "YBrushBackgroundFilter.h"

@@ -1,14 +1,14 @@
-#include "ModalRunner.h"
+#include "UiTestSupport.h"
 #include "YFrameDialog.h"
+#include "YTipDlg.h"
 
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
-#include <QWindow>
 
-namespace {
-
-using Buttons = YFrameDialog::StandardButtons;
+using D = YFrameDialog;
+using Buttons = D::StandardButtons;
+Q_DECLARE_METATYPE(Buttons)
 const int shadow = 18;
 
 // A 344 x 239 dialog around 300 x 100 content.
@@ -25,38 +25,6 @@ int run(YFrameDialog &dialog, const std::function<void(QDialog *)> &interact, bo
     return runModal([&] { return dialog.exec(nullptr, noShadow); }, interact);
 }
 
-// Pointer input through the window system. The pointer stays at its global
-// position while the wrapper moves; positions are given in the frame
-// dialog's coordinates at the moment of moving.
-struct Pointer
-{
-    QDialog *box;
-    YFrameDialog *dialog;
-    QPoint global;
-
-    QPoint local() const { return box->mapFromGlobal(global); }
-    void moveTo(QPoint to)
-    {
-        global = to;
-        QTest::mouseMove(box->windowHandle(), local());
-    }
-    void move(QPoint pos) { moveTo(dialog->mapToGlobal(pos)); }
-    void press() { QTest::mousePress(box->windowHandle(), Qt::LeftButton, {}, local()); }
-    void release() { QTest::mouseRelease(box->windowHandle(), Qt::LeftButton, {}, local()); }
-    void doubleClick() { QTest::mouseDClick(box->windowHandle(), Qt::LeftButton, {}, local()); }
-    Qt::CursorShape cursor() const { return dialog->cursor().shape(); }
-    // The window system confirms a new geometry later than the widget takes
-    // it; input sent before would land at the old place.
-    bool settled() const
-    {
-        return QTest::qWaitFor([this] { return box->windowHandle()->geometry() == box->geometry(); });
-    }
-};
-
-} // namespace
-
-Q_DECLARE_METATYPE(Buttons)
-
 class tst_YFrameDialog : public QObject
 {
     Q_OBJECT
@@ -71,54 +39,57 @@ private slots:
     void mouse();
     void maximiseAndDragRestore();
     void shadowFollowsActivation();
+    void tipSizing_data();
+    void tipSizing();
+    void tipHelpers_data();
+    void tipHelpers();
 };
 
 void tst_YFrameDialog::result_data()
 {
     QTest::addColumn<Buttons>("buttons");
-    QTest::addColumn<int>("mask");
-    QTest::addColumn<bool>("noShadow");
     QTest::addColumn<QString>("click");
     QTest::addColumn<QString>("row");
     QTest::addColumn<int>("result");
+    QTest::addColumn<bool>("noShadow");
+    QTest::addColumn<int>("mask");
 
-    using D = YFrameDialog;
-    for (bool noShadow : {false, true}) {
-        const QByteArray tag = noShadow ? " without shadow" : "";
-        QTest::newRow("Ok closed" + tag) << Buttons(D::Ok) << 0 << noShadow << "close" << "确认:140+60x26" << 0x400;
-        QTest::newRow("Ok Cancel closed" + tag)
-            << (D::Ok | D::Cancel) << 0 << noShadow << "close" << "确认:98+60x26 取消:182+60x26" << int(D::Cancel);
-        QTest::newRow("Yes No closed" + tag) << (D::Yes | D::No) << 0 << noShadow << "close" << "是:110+48x26 否:182+48x26" << int(D::No);
+    const auto row = [](const QByteArray &name, Buttons buttons, const char *click, const char *shown, int result,
+                        bool noShadow = false, int mask = 0) {
+        QTest::newRow(name) << buttons << QString(click) << QString(shown) << result << noShadow << mask;
+    };
+    for (bool bare : {false, true}) {
+        const QByteArray tag = bare ? " without shadow" : "";
+        row("Ok closed" + tag, D::Ok, "close", "确认:140+60x26", 0x400, bare);
+        row("Ok Cancel closed" + tag, D::Ok | D::Cancel, "close", "确认:98+60x26 取消:182+60x26", D::Cancel, bare);
+        row("Yes No closed" + tag, D::Yes | D::No, "close", "是:110+48x26 否:182+48x26", D::No, bare);
     }
-    QTest::newRow("one left by mask")
-        << (D::Yes | D::No | D::Retry) << int(D::Retry) << false << "close" << "重试:140+60x26" << int(D::Retry);
-    QTest::newRow("no buttons closed") << Buttons() << 0 << false << "close" << "" << 0;
-    QTest::newRow("Yes clicked") << (D::Yes | D::No) << 0 << false << "是" << "是:110+48x26 否:182+48x26" << int(D::Yes);
-    QTest::newRow("Discard clicked")
-        << (D::Save | D::Discard | D::Cancel) << 0 << false << "放弃" << "保存:56+60x26 放弃:140+60x26 取消:224+60x26" << int(D::Discard);
-    QTest::newRow("Save all clicked")
-        << (D::SaveAll | D::NoToAll) << 0 << false << "全部保存" << "全部保存:98+60x26 全否:182+60x26" << int(D::SaveAll);
-    QTest::newRow("row by role, then value") << (D::Cancel | D::Save | D::Apply | D::Ok) << 0 << false << "确认"
-                                             << "应用:14+60x26 确认:98+60x26 保存:182+60x26 取消:266+60x26" << 0x400;
+    row("one left by mask", D::Yes | D::No | D::Retry, "close", "重试:140+60x26", D::Retry, false, D::Retry);
+    row("no buttons closed", {}, "close", "", 0);
+    row("Yes clicked", D::Yes | D::No, "是", "是:110+48x26 否:182+48x26", D::Yes);
+    row("Discard clicked", D::Save | D::Discard | D::Cancel, "放弃", "保存:56+60x26 放弃:140+60x26 取消:224+60x26",
+        D::Discard);
+    row("Save all clicked", D::SaveAll | D::NoToAll, "全部保存", "全部保存:98+60x26 全否:182+60x26", D::SaveAll);
+    row("by role, then value", D::Cancel | D::Save | D::Apply | D::Ok, "确认",
+        "应用:14+60x26 确认:98+60x26 保存:182+60x26 取消:266+60x26", D::Ok);
 }
 
-// Each row lists the visible buttons left to right with their widths; they
-// are 24 apart and centred in the row.
+// `row` gives the visible buttons left to right as caption:x+size: 24 apart, centred.
 void tst_YFrameDialog::result()
 {
     QFETCH(Buttons, buttons);
-    QFETCH(int, mask);
-    QFETCH(bool, noShadow);
     QFETCH(QString, click);
     QFETCH(QString, row);
     QFETCH(int, result);
+    QFETCH(bool, noShadow);
+    QFETCH(int, mask);
 
     YFrameDialog dialog;
     prepare(dialog, buttons);
     if (mask)
         dialog.updateButtonMask(Buttons(mask));
-    const QSize size = dialog.size();
     const int s = noShadow ? 0 : shadow;
+    const QSize size = dialog.size();
     const int code = run(dialog, [&](QDialog *box) {
         QCOMPARE(box->size(), size + QSize(2 * s, 2 * s));
         QCOMPARE(dialog.geometry(), QRect(QPoint(s, s), size));
@@ -134,28 +105,25 @@ void tst_YFrameDialog::result()
         }
         QCOMPARE(QStringList(shown.values()).join(' '), row);
         if (click != "close")
-            QCOMPARE(YFrameDialog::standardButton(findButton(box, click)), YFrameDialog::StandardButton(result));
+            QCOMPARE(D::standardButton(findButton(box, click)), D::StandardButton(result));
         ::click(box, click);
     }, noShadow);
     QCOMPARE(code, result);
     QVERIFY(!dialog.parentWidget());
 }
 
-// The first click is swallowed; the dialog returns to its owner after
-// each run and can run again.
+// The guardian swallows the first click; the dialog returns to its owner
+// after each run and runs again.
 void tst_YFrameDialog::guardianAndReuse()
 {
     QWidget owner;
     owner.show();
     QVERIFY(QTest::qWaitForWindowExposed(&owner));
     auto *dialog = new YFrameDialog(&owner);
-    prepare(*dialog, YFrameDialog::Ok | YFrameDialog::Cancel);
+    prepare(*dialog, D::Ok | D::Cancel);
     QList<int> guarded;
-    dialog->setStandardGuardian([&guarded](YFrameDialog::StandardButton b) {
-        guarded << b;
-        return guarded.size() == 1;
-    });
-    const QList<QPair<QStringList, int>> runs = {{{"确认", "取消"}, YFrameDialog::Cancel}, {{"确认"}, YFrameDialog::Ok}};
+    dialog->setStandardGuardian([&guarded](D::StandardButton b) { return (guarded << b).size() == 1; });
+    const QList<QPair<QStringList, int>> runs = {{{"确认", "取消"}, D::Cancel}, {{"确认"}, D::Ok}};
     for (const auto &[captions, result] : runs) {
         const int code = runModal([&] { return dialog->exec(); }, [&](QDialog *box) {
             QCOMPARE(box->parentWidget(), &owner);
@@ -170,7 +138,7 @@ void tst_YFrameDialog::guardianAndReuse()
         QVERIFY(!dialog->isVisible());
         QVERIFY(owner.findChildren<QDialog *>().isEmpty());
     }
-    QCOMPARE(guarded, (QList<int>{YFrameDialog::Ok, YFrameDialog::Cancel, YFrameDialog::Ok}));
+    QCOMPARE(guarded, (QList<int>{D::Ok, D::Cancel, D::Ok}));
 }
 
 void tst_YFrameDialog::getText_data()
@@ -191,24 +159,20 @@ void tst_YFrameDialog::getText()
     QFETCH(QString, result);
 
     QString answer;
-    runModal(
-        [&] {
-            answer = YFrameDialog::getText(nullptr, "title", "名称", "abc", [](const QString &t) { return t.isEmpty(); },
-                                           nullptr);
-            return 0;
-        },
-        [&](QDialog *box) {
-            auto *edit = box->findChild<QLineEdit *>();
-            QCOMPARE(edit->text(), QString("abc"));
-            for (int i = 0; i < actions.size(); i += 2) {
-                QVERIFY(box->isVisible());
-                if (actions.at(i).isEmpty())
-                    edit->clear();
-                QTest::keyClicks(edit, actions.at(i));
-                click(box, actions.at(i + 1));
-                QTest::qWait(50);
-            }
-        });
+    const auto empty = [](const QString &text) { return text.isEmpty(); };
+    runModal([&] { return (answer = D::getText(nullptr, "title", "名称", "abc", empty, nullptr)).size(); },
+             [&](QDialog *box) {
+                 auto *edit = box->findChild<QLineEdit *>();
+                 QCOMPARE(edit->text(), QString("abc"));
+                 for (int i = 0; i < actions.size(); i += 2) {
+                     QVERIFY(box->isVisible());
+                     if (actions.at(i).isEmpty())
+                         edit->clear();
+                     QTest::keyClicks(edit, actions.at(i));
+                     click(box, actions.at(i + 1));
+                     QTest::qWait(50);
+                 }
+             });
     QCOMPARE(answer, result);
 }
 
@@ -220,21 +184,22 @@ void tst_YFrameDialog::mouse_data()
     QTest::addColumn<Qt::CursorShape>("cursor");
     QTest::addColumn<QRect>("change");
 
-    const int rb = YFrameDialog::ResizeRight | YFrameDialog::ResizeBottom;
-    const int all = rb | YFrameDialog::ResizeLeft | YFrameDialog::ResizeTop;
-    const QRect none;
-    // The dialog is 344 x 239 and -1 its far edge; change is the wrapper's (dx, dy, dw, dh).
-    QTest::newRow("right keeps left") << rb << QPoint(-1, 120) << QPoint(40, 0) << Qt::SizeHorCursor << QRect(0, 0, 40, 0);
-    QTest::newRow("bottom keeps top") << rb << QPoint(150, -1) << QPoint(0, 30) << Qt::SizeVerCursor << QRect(0, 0, 0, 30);
-    QTest::newRow("bottom right") << rb << QPoint(-1, -1) << QPoint(40, 30) << Qt::SizeFDiagCursor << QRect(0, 0, 40, 30);
-    QTest::newRow("top right, top masked") << rb << QPoint(-2, 0) << QPoint(40, -30) << Qt::SizeHorCursor << QRect(0, 0, 39, 0);
-    QTest::newRow("left masked") << rb << QPoint(0, 120) << QPoint(-40, 0) << Qt::ArrowCursor << none;
-    QTest::newRow("top left") << all << QPoint(0, 0) << QPoint(-20, -10) << Qt::SizeFDiagCursor << QRect(-20, -10, 20, 10);
-    QTest::newRow("bottom left") << all << QPoint(1, -2) << QPoint(-20, 10) << Qt::SizeBDiagCursor << QRect(-19, 0, 19, 9);
-    QTest::newRow("left stops at minimum") << all << QPoint(0, 120) << QPoint(500, 0) << Qt::SizeHorCursor << QRect(253, 0, -253, 0);
-    QTest::newRow("header moves") << all << QPoint(40, 15) << QPoint(60, 30) << Qt::ArrowCursor << QRect(60, 30, 0, 0);
-    QTest::newRow("header within drag distance") << all << QPoint(40, 15) << QPoint(4, 5) << Qt::ArrowCursor << none;
-    QTest::newRow("central does nothing") << all << QPoint(10, 120) << QPoint(80, 40) << Qt::ArrowCursor << none;
+    const auto row = [](const char *name, int flags, QPoint from, QPoint by, Qt::CursorShape cursor, QRect change) {
+        QTest::newRow(name) << flags << from << by << cursor << change;
+    };
+    const int rb = D::ResizeRight | D::ResizeBottom, all = rb | D::ResizeLeft | D::ResizeTop;
+    // -1 is the far edge; `change` is the wrapper's (dx, dy, dw, dh).
+    row("right keeps left", rb, {-1, 120}, {40, 0}, Qt::SizeHorCursor, {0, 0, 40, 0});
+    row("bottom keeps top", rb, {150, -1}, {0, 30}, Qt::SizeVerCursor, {0, 0, 0, 30});
+    row("bottom right", rb, {-1, -1}, {40, 30}, Qt::SizeFDiagCursor, {0, 0, 40, 30});
+    row("top right, top masked", rb, {-2, 0}, {40, -30}, Qt::SizeHorCursor, {0, 0, 39, 0});
+    row("left masked", rb, {0, 120}, {-40, 0}, Qt::ArrowCursor, {});
+    row("top left", all, {0, 0}, {-20, -10}, Qt::SizeFDiagCursor, {-20, -10, 20, 10});
+    row("bottom left", all, {1, -2}, {-20, 10}, Qt::SizeBDiagCursor, {-19, 0, 19, 9});
+    row("left stops at minimum", all, {0, 120}, {500, 0}, Qt::SizeHorCursor, {253, 0, -253, 0});
+    row("header moves", all, {40, 15}, {60, 30}, Qt::ArrowCursor, {60, 30, 0, 0});
+    row("header within drag distance", all, {40, 15}, {4, 5}, Qt::ArrowCursor, {});
+    row("central does nothing", all, {10, 120}, {80, 40}, Qt::ArrowCursor, {});
 }
 
 // Hovers at `from`, then drags by `by`; leaving into the shadow restores the arrow.
@@ -247,21 +212,21 @@ void tst_YFrameDialog::mouse()
     QFETCH(QRect, change);
 
     YFrameDialog dialog;
-    prepare(dialog, YFrameDialog::Ok);
-    dialog.setResizeFlags(YFrameDialog::ResizeFlags(flags));
+    prepare(dialog, D::Ok);
+    dialog.setResizeFlags(D::ResizeFlags(flags));
     run(dialog, [&](QDialog *box) {
-        Pointer pointer{box, &dialog};
+        Pointer pointer{box, {}};
         const QRect start = box->geometry();
-        pointer.move(QPoint(from.x() < 0 ? 344 + from.x() : from.x(), from.y() < 0 ? 239 + from.y() : from.y()));
-        QCOMPARE(pointer.cursor(), cursor);
+        pointer.moveTo(dialog.mapToGlobal(QPoint((from.x() + 344) % 344, (from.y() + 239) % 239)));
+        QCOMPARE(dialog.cursor().shape(), cursor);
         pointer.press();
         pointer.moveTo(pointer.global + by);
         pointer.release();
         QTest::qWait(20);
         QTRY_COMPARE(box->geometry(), QRect(start.topLeft() + change.topLeft(), start.size() + change.size()));
         QVERIFY(pointer.settled());
-        pointer.move(QPoint(-6, 120));
-        QCOMPARE(pointer.cursor(), Qt::ArrowCursor);
+        pointer.moveTo(dialog.mapToGlobal(QPoint(-6, 120)));
+        QCOMPARE(dialog.cursor().shape(), Qt::ArrowCursor);
         click(box, "close");
     });
 }
@@ -269,42 +234,40 @@ void tst_YFrameDialog::mouse()
 void tst_YFrameDialog::maximiseAndDragRestore()
 {
     YFrameDialog dialog;
-    prepare(dialog, YFrameDialog::Ok);
+    prepare(dialog, D::Ok);
     dialog.setMaxEnable();
     auto *max = dialog.findChild<QAbstractButton *>("max");
     run(dialog, [&](QDialog *box) {
-        Pointer pointer{box, &dialog};
+        Pointer pointer{box, {}};
         const QRect normal = box->geometry();
+        const auto toggle = [&](bool maximised) {
+            pointer.moveTo(dialog.mapToGlobal(QPoint(60, 15)));
+            pointer.doubleClick();
+            QTRY_VERIFY(box->isMaximized() == maximised && dialog.isMaximized() == maximised);
+            QVERIFY(pointer.settled());
+        };
         QCOMPARE(max->toolTip(), QString("最大化"));
-        pointer.move(QPoint(60, 15));
-        pointer.doubleClick();
-        QTRY_VERIFY(box->isMaximized() && dialog.isMaximized());
+        toggle(true);
         QCOMPARE(dialog.normalGeometry(), normal);
         QCOMPARE(box->layout()->contentsMargins(), QMargins());
         QCOMPARE(max->toolTip(), QString("还原"));
-        QVERIFY(pointer.settled());
 
         // Dragging the header restores, keeping the pointer's proportional x.
-        const int maximisedWidth = dialog.width();
-        pointer.move(QPoint(maximisedWidth / 2, 15));
+        const int width = dialog.width();
+        pointer.moveTo(dialog.mapToGlobal(QPoint(width / 2, 15)));
         pointer.press();
-        pointer.move(QPoint(maximisedWidth / 2 + 10, 20));
+        pointer.moveTo(dialog.mapToGlobal(QPoint(width / 2 + 10, 20)));
         const QPoint global = pointer.global;
         QTRY_VERIFY(!box->isMaximized() && !dialog.isMaximized());
         QTRY_COMPARE(box->geometry(), normal);
         QVERIFY(pointer.settled());
         QCOMPARE(box->layout()->contentsMargins(), QMargins(shadow, shadow, shadow, shadow));
         pointer.moveTo(global + QPoint(5, 5));
-        QTRY_COMPARE(box->pos(), pointer.global - QPoint(global.x() * normal.width() / maximisedWidth + shadow, 15 + shadow));
+        QTRY_COMPARE(box->pos(), pointer.global - QPoint(global.x() * normal.width() / width + shadow, 15 + shadow));
         pointer.release();
         QVERIFY(pointer.settled());
-
-        for (bool maximised : {true, false}) {
-            pointer.move(QPoint(60, 15));
-            pointer.doubleClick();
-            QTRY_COMPARE(box->isMaximized(), maximised);
-            QVERIFY(pointer.settled());
-        }
+        toggle(true);
+        toggle(false);
         QCOMPARE(box->geometry().size(), normal.size());
         click(box, "close");
     });
@@ -317,7 +280,7 @@ void tst_YFrameDialog::shadowFollowsActivation()
     other.show();
     QVERIFY(QTest::qWaitForWindowExposed(&other));
     YFrameDialog dialog;
-    prepare(dialog, YFrameDialog::Ok);
+    prepare(dialog, D::Ok);
     run(dialog, [&](QDialog *box) {
         const auto blueness = [box] {
             const QColor c = box->grab().toImage().pixelColor(box->width() / 2, shadow - 2);
@@ -331,6 +294,68 @@ void tst_YFrameDialog::shadowFollowsActivation()
         QVERIFY2(blueness() > 20, "active wrapper uses the selected shadow");
         click(box, "close");
     });
+}
+
+void tst_YFrameDialog::tipSizing_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QSize>("size");
+
+    QFont font("微软雅黑");
+    font.setPixelSize(12);
+    const QFontMetrics metrics(font);
+    const int line = metrics.height() + 8;
+    const QString wide = "这是一段很长的提示文字，用来检查宽度是否按最长的一行计算。";
+    QTest::newRow("empty") << QString() << QSize(242, 135);
+    QTest::newRow("wide line") << wide << QSize(metrics.horizontalAdvance(wide) + 92, qMax(38, line) + 97);
+    QTest::newRow("three lines") << "a\nb\nc" << QSize(242, 3 * line + 97);
+    QTest::newRow("empty lines count") << "\n\n\n" << QSize(242, 4 * line + 97);
+}
+
+void tst_YFrameDialog::tipSizing()
+{
+    QFETCH(QString, text);
+    QFETCH(QSize, size);
+
+    YTipDlg dialog;
+    dialog.setText(text);
+    QCOMPARE(dialog.size(), size);
+}
+
+void tst_YFrameDialog::tipHelpers_data()
+{
+    QTest::addColumn<int>("icon");
+    QTest::addColumn<Buttons>("buttons");
+    QTest::addColumn<QString>("click");
+    QTest::addColumn<int>("result");
+
+    QTest::newRow("question closed") << 1 << (D::Yes | D::No) << "close" << int(D::No);
+    QTest::newRow("question yes") << 1 << (D::Yes | D::No) << "是" << int(D::Yes);
+    QTest::newRow("information closed") << 2 << Buttons(D::Ok) << "close" << 0x400;
+    QTest::newRow("warning closed") << 3 << (D::Ok | D::Cancel) << "close" << int(D::Cancel);
+    QTest::newRow("critical retry") << 4 << (D::Retry | D::Abort) << "重试" << int(D::Retry);
+}
+
+// The helper for each icon shows that icon, the title and the text.
+void tst_YFrameDialog::tipHelpers()
+{
+    QFETCH(int, icon);
+    QFETCH(Buttons, buttons);
+    QFETCH(QString, click);
+    QFETCH(int, result);
+
+    const QList<decltype(&YTipDlg::question)> helpers = {YTipDlg::question, YTipDlg::information, YTipDlg::warning,
+                                                         YTipDlg::critical};
+    const int code = runModal([&] { return int(helpers.at(icon - 1)(nullptr, "提示", "是否继续？", buttons, {})); },
+                              [&](QDialog *box) {
+                                  auto *tip = box->findChild<YTipDlg *>();
+                                  QCOMPARE(int(tip->icon()), icon);
+                                  QCOMPARE(tip->iconPixmap().size(), QSize(36, 36));
+                                  QCOMPARE(box->findChild<QLabel *>("label")->text(), QString("提示"));
+                                  QCOMPARE(box->findChild<QLabel *>("textLabel")->text(), QString("是否继续？"));
+                                  ::click(box, click);
+                              });
+    QCOMPARE(code, result);
 }
 
 QTEST_MAIN(tst_YFrameDialog)

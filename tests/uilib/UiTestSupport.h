@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
+#include <QWindow>
 #include <QtTest>
 
 #include <functional>
@@ -43,3 +44,27 @@ inline void click(QWidget *root, const QString &caption)
     QVERIFY2(button, qPrintable(caption));
     QTest::mouseClick(button, Qt::LeftButton);
 }
+
+// Pointer input through the window system. The pointer keeps its global
+// position while the window under it moves.
+struct Pointer
+{
+    QWidget *window;
+    QPoint global;
+
+    QPoint local() const { return window->mapFromGlobal(global); }
+    void moveTo(QPoint to)
+    {
+        global = to;
+        QTest::mouseMove(window->windowHandle(), local());
+    }
+    void press() { QTest::mousePress(window->windowHandle(), Qt::LeftButton, {}, local()); }
+    void release() { QTest::mouseRelease(window->windowHandle(), Qt::LeftButton, {}, local()); }
+    void doubleClick() { QTest::mouseDClick(window->windowHandle(), Qt::LeftButton, {}, local()); }
+    // The window system confirms a new geometry later than the widget takes
+    // it; input sent before would land at the old place.
+    bool settled() const
+    {
+        return QTest::qWaitFor([this] { return window->windowHandle()->geometry() == window->geometry(); });
+    }
+};
