@@ -14,8 +14,6 @@ public:
     QByteArray eventName;
 };
 
-YUILIB_DECLARE_EVENT(SampleEvent)
-
 // Each state's transitions as "event:target", "stay" for an internal one;
 // A holds the regions A1 and B1. Entries, exits and actions are logged, an
 // action as "<state>.<event>".
@@ -92,9 +90,6 @@ class tst_StateMachine : public QObject
 private slots:
     void transitions_data();
     void transitions();
-    void retained_data();
-    void retained();
-    void stockHelpers();
 };
 
 void tst_StateMachine::transitions_data()
@@ -102,110 +97,57 @@ void tst_StateMachine::transitions_data()
     QTest::addColumn<QString>("events");
     QTest::addColumn<QString>("log");
     QTest::addColumn<QString>("config");
+    QTest::addColumn<QString>("parked");
 
-    QTest::newRow("restart enters regions in order") << "" << "A1- B1- A- A+ A1+ B1+" << "A(A1,B1)";
-    QTest::newRow("unknown name is dropped") << "nothing" << "" << "A(A1,B1)";
-    QTest::newRow("internal keeps regions") << "next stay" << "A1.next A1- A2+ A.stay" << "A(A2,B1)";
-    QTest::newRow("external restarts regions")
-        << "next reenter" << "A1.next A1- A2+ A.reenter A2- B1- A- A+ A1+ B1+" << "A(A1,B1)";
-    QTest::newRow("re-entry has no history")
-        << "onlyB toC back" << "B1.onlyB B1- B2+ A.toC A1- B2- A- C+ C.back C- A+ A1+ B1+" << "A(A1,B1)";
-    QTest::newRow("posted from action runs after") << "post stay" << "A.post A.post.end A.chain A.stay" << "A(A1,B1)";
-    QTest::newRow("accepted stops in first region") << "shared" << "A1.shared" << "A(A1,B1)";
-    QTest::newRow("second region sees unhandled") << "onlyB" << "B1.onlyB B1- B2+" << "A(A1,B2)";
-    QTest::newRow("ignored reaches outer") << "ignored" << "A1.ignored A.ignored" << "A(A1,B1)";
-    QTest::newRow("filter blocks action and target") << "filtered" << "" << "A(A1,B1)";
-    QTest::newRow("retained replays after transition") << "*replay toC" << "A.toC A1- B1- A- C+ C.replay" << "C";
+    const auto row = [](const char *name, const char *events, const char *log, const char *config,
+                        const char *parked = "") { QTest::newRow(name) << events << log << config << parked; };
+    row("restart enters regions in order", "", "A1- B1- A- A+ A1+ B1+", "A(A1,B1)");
+    row("unknown name is dropped", "nothing", "", "A(A1,B1)");
+    row("internal keeps regions", "next stay", "A1.next A1- A2+ A.stay", "A(A2,B1)");
+    row("external restarts regions", "next reenter", "A1.next A1- A2+ A.reenter A2- B1- A- A+ A1+ B1+", "A(A1,B1)");
+    row("re-entry has no history", "onlyB toC back", "B1.onlyB B1- B2+ A.toC A1- B2- A- C+ C.back C- A+ A1+ B1+",
+        "A(A1,B1)");
+    row("posted from action runs after", "post stay", "A.post A.post.end A.chain A.stay", "A(A1,B1)");
+    row("accepted stops in first region", "shared", "A1.shared", "A(A1,B1)");
+    row("second region sees unhandled", "onlyB", "B1.onlyB B1- B2+", "A(A1,B2)");
+    row("ignored reaches outer", "ignored", "A1.ignored A.ignored", "A(A1,B1)");
+    row("filter blocks action and target", "filtered", "", "A(A1,B1)");
+    row("retained replays after transition", "*replay toC", "A.toC A1- B1- A- C+ C.replay", "C");
+    row("retained of equal priority in posting order", "*x *y *z", "", "A(A1,B1)", "x y z");
+    row("retained of higher priority first", "*x *y@5 *z@-3 *w@5", "", "A(A1,B1)", "y w x z");
+    row("retained removed by priority", "*x@1 *y@2 *z@1 ~1", "", "A(A1,B1)", "y");
+    row("retained all removed", "*x@1 *y@2 ~-1", "", "A(A1,B1)", "");
 }
 
-// An empty list restarts the machine; a name starting with '*' is retained.
+// An empty list restarts the machine. "*name@p" posts a retained event of
+// priority p, "~p" removes the retained events of priority p.
 void tst_StateMachine::transitions()
 {
     QFETCH(QString, events);
     QFETCH(QString, log);
     QFETCH(QString, config);
+    QFETCH(QString, parked);
 
     Machine machine;
     if (events.isEmpty())
         machine.start();
-    for (const QString &name : events.split(' ', Qt::SkipEmptyParts)) {
-        const bool retained = name.startsWith('*');
-        machine.post(EventPtr(new NamedEvent(name.mid(retained).toUtf8(), retained)));
-        QCOMPARE(machine.retained.size(), retained ? 1 : 0);
+    for (const QString &token : events.split(' ', Qt::SkipEmptyParts)) {
+        if (token.startsWith('~')) {
+            machine.removeRetained(qint32(token.mid(1).toInt()));
+            continue;
+        }
+        const bool retained = token.startsWith('*');
+        EventPtr event(new NamedEvent(token.mid(retained).section('@', 0, 0).toUtf8(), retained));
+        event->priority = token.section('@', 1).toInt();
+        machine.post(event);
     }
+    QStringList left;
+    for (const EventPtr &event : machine.retained)
+        left << event->name();
     QCOMPARE(machine.log.join(' '), log);
     QCOMPARE(machine.describe(machine.current()), config);
+    QCOMPARE(left.join(' '), parked);
     QVERIFY(machine.queue.isEmpty() && !machine.busy);
-}
-
-void tst_StateMachine::retained_data()
-{
-    QTest::addColumn<QList<int>>("priorities");
-    QTest::addColumn<QList<int>>("order");
-    QTest::addColumn<int>("removed");
-    QTest::addColumn<QList<int>>("left");
-
-    QTest::newRow("equal keep posting order") << QList<int>{0, 0, 0} << QList<int>{0, 1, 2} << 7 << QList<int>{0, 0, 0};
-    QTest::newRow("mixed") << QList<int>{1, 2, 2, 1, -3} << QList<int>{1, 2, 0, 3, 4} << 1 << QList<int>{2, 2, -3};
-    QTest::newRow("minus one empties") << QList<int>{1, 2, 3} << QList<int>{2, 1, 0} << -1 << QList<int>{};
-}
-
-void tst_StateMachine::retained()
-{
-    QFETCH(QList<int>, priorities);
-    QFETCH(QList<int>, order);
-    QFETCH(int, removed);
-    QFETCH(QList<int>, left);
-
-    Machine machine;
-    QList<EventPtr> posted, expected;
-    for (int priority : priorities) {
-        posted << EventPtr(new NamedEvent("parked", true));
-        posted.last()->priority = priority;
-        machine.post(posted.last());
-        QCOMPARE(posted.last()->sequence, posted.first()->sequence + posted.size() - 1);
-    }
-    for (int i : order)
-        expected << posted.at(i);
-    QCOMPARE(machine.retained, expected);
-    QVERIFY(machine.log.isEmpty());
-
-    machine.removeRetained(qint32(removed));
-    QList<int> remaining;
-    for (const EventPtr &event : machine.retained)
-        remaining << event->priority;
-    QCOMPARE(remaining, left);
-    if (!left.isEmpty()) {
-        machine.removeRetained(machine.retained.first());
-        QCOMPARE(machine.retained.size(), left.size() - 1);
-    }
-}
-
-void tst_StateMachine::stockHelpers()
-{
-    StateMachine machine;
-    StatePtr inner;
-    const StateTarget region = [&inner](StatePtr, EventPtr) { return inner = StatePtr::create(); };
-    machine.start(StateMachine::withRegion(StateMachine::newState, region));
-    const StatePtr root = machine.current();
-    QCOMPARE(root->regions.size(), 1);
-    QCOMPARE(root->regions.first()->current(), inner);
-
-    const EventPtr sample = SampleEvent::create(QPoint(3, 4));
-    QCOMPARE(sample->name(), "SampleEvent");
-    int calls = 0;
-    sample->callback = [&calls] { ++calls; };
-    for (TransitionAction action : {StateMachine::storePayload, StateMachine::invokeCallback}) {
-        root->addTransition("SampleEvent", StateMachine::stay, action);
-        machine.post(sample);
-    }
-    QCOMPARE(std::any_cast<QPoint>(root->data), QPoint(3, 4));
-    QCOMPARE(calls, 1);
-    QCOMPARE(machine.current(), root);
-
-    root->addTransition("SampleEvent", StateTarget());
-    QVERIFY_EXCEPTION_THROWN(machine.post(sample), std::bad_function_call);
-    QVERIFY(!machine.busy);
 }
 
 QTEST_GUILESS_MAIN(tst_StateMachine)
