@@ -34,110 +34,105 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(widget.get()));
         QCOMPARE(widget->contentsMargins(), QMargins(3, 3, 3, 3));
     }
-    void drag_data();
-    void drag();
-    void maximise();
+
+    void drag_data()
+    {
+        QTest::addColumn<QPoint>("from");
+        QTest::addColumn<QPoint>("start");
+        QTest::addColumn<QPoint>("to");
+        QTest::addColumn<Qt::CursorShape>("cursor");
+        QTest::addColumn<QRect>("geometry");
+        QTest::addColumn<QSize>("maxSize");
+        const auto row = [](const char *name, QPoint from, QPoint start, QPoint to, Qt::CursorShape cursor, QRect geometry,
+                            QSize maxSize = QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX)) {
+            QTest::newRow(name) << from << start << to << cursor << geometry << maxSize;
+        };
+        const auto hover = [&](const char *name, QPoint at, Qt::CursorShape cursor) {
+            row(name, at, at, at, cursor, startGeometry);
+        };
+        hover("top", {200, 2}, Qt::SizeVerCursor);
+        hover("top left", {1, 1}, Qt::SizeFDiagCursor);
+        hover("top right", {399, 0}, Qt::SizeBDiagCursor);
+        hover("bottom left", {0, 298}, Qt::SizeBDiagCursor);
+        hover("inside", {3, 150}, Qt::ArrowCursor);
+        // A drag starts once the pointer passes the Manhattan distance of 10, at `start`.
+        row("right keeps left", {398, 150}, {418, 150}, {448, 150}, Qt::SizeHorCursor, {200, 200, 449, 300});
+        row("bottom keeps top", {200, 298}, {200, 318}, {200, 348}, Qt::SizeVerCursor, {200, 200, 400, 349});
+        row("left grows", {1, 150}, {-19, 150}, {-50, 150}, Qt::SizeHorCursor, {150, 200, 450, 300});
+        row("left stops at minimum width", {1, 150}, {21, 150}, {350, 150}, Qt::SizeHorCursor, {399, 200, 201, 300});
+        row("top stops at minimum height", {200, 1}, {200, 21}, {200, 290}, Qt::SizeVerCursor, {200, 349, 400, 151});
+        row("corner capped by max size", {399, 299}, {419, 319}, {700, 600}, Qt::SizeFDiagCursor, {200, 200, 420, 320},
+            {420, 320});
+        row("within drag distance", {398, 150}, {403, 155}, {408, 150}, Qt::SizeHorCursor, startGeometry);
+        row("header drag moves", {100, 15}, {120, 15}, {220, 55}, Qt::ArrowCursor, {300, 240, 400, 300});
+        row("header within drag distance", {100, 15}, {105, 20}, {100, 25}, Qt::ArrowCursor, startGeometry);
+        row("below header does nothing", {200, 150}, {230, 150}, {300, 200}, Qt::ArrowCursor, startGeometry);
+    }
+
+    // Resizes go through the geometry setter, moves do not; leaving restores the arrow.
+    void drag()
+    {
+        QFETCH(QPoint, from);
+        QFETCH(QPoint, start);
+        QFETCH(QPoint, to);
+        QFETCH(Qt::CursorShape, cursor);
+        QFETCH(QRect, geometry);
+        QFETCH(QSize, maxSize);
+        filter->setMaxSize(maxSize);
+        std::vector<QRect> applied;
+        filter->setGeometrySetter([&applied](QWidget *w, const QRect &g) { w->setGeometry(applied.emplace_back(g)); });
+        move({200, 100});
+        QCOMPARE(shape(), Qt::ArrowCursor);
+        move(from);
+        QCOMPARE(shape(), cursor);
+        pointer.press();
+        move(start);
+        move(to);
+        pointer.release();
+        QCOMPARE(applied.empty() ? QRect() : applied.back(), geometry.size() == startGeometry.size() ? QRect() : geometry);
+        QTRY_COMPARE(widget->geometry(), geometry);
+        QEvent leave(QEvent::Leave);
+        QApplication::sendEvent(widget.get(), &leave);
+        QCOMPARE(shape(), Qt::ArrowCursor);
+    }
+
+    // A double click on the header toggles; a drag of the maximised window
+    // restores it with the pointer at the same proportional x.
+    void maximise()
+    {
+        const auto doubleClick = [this](QPoint pos) {
+            pointer.moveTo(widget->mapToGlobal(pos));
+            pointer.doubleClick();
+        };
+        doubleClick({200, 15});
+        QTRY_VERIFY(widget->isMaximized());
+        QCOMPARE(widget->contentsMargins(), QMargins());
+        const QRect maximised = widget->geometry();
+        pointer.moveTo(maximised.topLeft() + QPoint(0, 150));
+        QCOMPARE(shape(), Qt::ArrowCursor);
+
+        const QPoint from = maximised.topLeft() + QPoint(maximised.width() * 3 / 4, 15), begin = from + QPoint(0, 20);
+        pointer.moveTo(from);
+        pointer.press();
+        pointer.moveTo(begin);
+        QTRY_VERIFY(!widget->isMaximized());
+        QCOMPARE(widget->contentsMargins(), QMargins(3, 3, 3, 3));
+        const int x = int(double(begin.x() - maximised.x()) / maximised.width() * startGeometry.width());
+        QTRY_COMPARE(widget->pos(), begin - QPoint(x, 0));
+        pointer.moveTo(begin + QPoint(-40, 30));
+        pointer.release();
+        QTRY_COMPARE(widget->pos(), QPoint(begin.x() - 40 - x, 30));
+        QCOMPARE(widget->size(), startGeometry.size());
+
+        doubleClick({200, 15});
+        QTRY_VERIFY(widget->isMaximized());
+        doubleClick({200, 16});
+        QTRY_VERIFY(!widget->isMaximized());
+        filter->setFullScreenOnDoubleClick(true);
+        doubleClick({200, 15});
+        QTRY_VERIFY(widget->isFullScreen());
+    }
 };
-
-void tst_BorderAdjustFilter::drag_data()
-{
-    QTest::addColumn<QPoint>("from");
-    QTest::addColumn<QPoint>("start");
-    QTest::addColumn<QPoint>("to");
-    QTest::addColumn<Qt::CursorShape>("cursor");
-    QTest::addColumn<QRect>("geometry");
-    QTest::addColumn<QSize>("maxSize");
-
-    const auto row = [](const char *name, QPoint from, QPoint start, QPoint to, Qt::CursorShape cursor, QRect geometry,
-                        QSize maxSize = QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX)) {
-        QTest::newRow(name) << from << start << to << cursor << geometry << maxSize;
-    };
-    const auto hover = [&](const char *name, QPoint at, Qt::CursorShape cursor) {
-        row(name, at, at, at, cursor, startGeometry);
-    };
-    hover("top", {200, 2}, Qt::SizeVerCursor);
-    hover("top left", {1, 1}, Qt::SizeFDiagCursor);
-    hover("top right", {399, 0}, Qt::SizeBDiagCursor);
-    hover("bottom left", {0, 298}, Qt::SizeBDiagCursor);
-    hover("inside", {3, 150}, Qt::ArrowCursor);
-    // A drag starts once the pointer passes the Manhattan distance of 10, at `start`.
-    row("right keeps left", {398, 150}, {418, 150}, {448, 150}, Qt::SizeHorCursor, {200, 200, 449, 300});
-    row("bottom keeps top", {200, 298}, {200, 318}, {200, 348}, Qt::SizeVerCursor, {200, 200, 400, 349});
-    row("left grows", {1, 150}, {-19, 150}, {-50, 150}, Qt::SizeHorCursor, {150, 200, 450, 300});
-    row("left stops at minimum width", {1, 150}, {21, 150}, {350, 150}, Qt::SizeHorCursor, {399, 200, 201, 300});
-    row("top stops at minimum height", {200, 1}, {200, 21}, {200, 290}, Qt::SizeVerCursor, {200, 349, 400, 151});
-    row("corner capped by max size", {399, 299}, {419, 319}, {700, 600}, Qt::SizeFDiagCursor, {200, 200, 420, 320},
-        {420, 320});
-    row("within drag distance", {398, 150}, {403, 155}, {408, 150}, Qt::SizeHorCursor, startGeometry);
-    row("header drag moves", {100, 15}, {120, 15}, {220, 55}, Qt::ArrowCursor, {300, 240, 400, 300});
-    row("header within drag distance", {100, 15}, {105, 20}, {100, 25}, Qt::ArrowCursor, startGeometry);
-    row("below header does nothing", {200, 150}, {230, 150}, {300, 200}, Qt::ArrowCursor, startGeometry);
-}
-
-// Resizes go through the geometry setter, moves do not; leaving restores the arrow.
-void tst_BorderAdjustFilter::drag()
-{
-    QFETCH(QPoint, from);
-    QFETCH(QPoint, start);
-    QFETCH(QPoint, to);
-    QFETCH(Qt::CursorShape, cursor);
-    QFETCH(QRect, geometry);
-    QFETCH(QSize, maxSize);
-
-    filter->setMaxSize(maxSize);
-    std::vector<QRect> applied;
-    filter->setGeometrySetter([&applied](QWidget *w, const QRect &g) { w->setGeometry(applied.emplace_back(g)); });
-    move({200, 100});
-    QCOMPARE(shape(), Qt::ArrowCursor);
-    move(from);
-    QCOMPARE(shape(), cursor);
-    pointer.press();
-    move(start);
-    move(to);
-    pointer.release();
-    QCOMPARE(applied.empty() ? QRect() : applied.back(), geometry.size() == startGeometry.size() ? QRect() : geometry);
-    QTRY_COMPARE(widget->geometry(), geometry);
-    QEvent leave(QEvent::Leave);
-    QApplication::sendEvent(widget.get(), &leave);
-    QCOMPARE(shape(), Qt::ArrowCursor);
-}
-
-// A double click on the header toggles; a drag of the maximised window
-// restores it with the pointer at the same proportional x.
-void tst_BorderAdjustFilter::maximise()
-{
-    const auto doubleClick = [this](QPoint pos) {
-        pointer.moveTo(widget->mapToGlobal(pos));
-        pointer.doubleClick();
-    };
-    doubleClick({200, 15});
-    QTRY_VERIFY(widget->isMaximized());
-    QCOMPARE(widget->contentsMargins(), QMargins());
-    const QRect maximised = widget->geometry();
-    pointer.moveTo(maximised.topLeft() + QPoint(0, 150));
-    QCOMPARE(shape(), Qt::ArrowCursor);
-
-    const QPoint from = maximised.topLeft() + QPoint(maximised.width() * 3 / 4, 15), begin = from + QPoint(0, 20);
-    pointer.moveTo(from);
-    pointer.press();
-    pointer.moveTo(begin);
-    QTRY_VERIFY(!widget->isMaximized());
-    QCOMPARE(widget->contentsMargins(), QMargins(3, 3, 3, 3));
-    const int x = int(double(begin.x() - maximised.x()) / maximised.width() * startGeometry.width());
-    QTRY_COMPARE(widget->pos(), begin - QPoint(x, 0));
-    pointer.moveTo(begin + QPoint(-40, 30));
-    pointer.release();
-    QTRY_COMPARE(widget->pos(), QPoint(begin.x() - 40 - x, 30));
-    QCOMPARE(widget->size(), startGeometry.size());
-
-    doubleClick({200, 15});
-    QTRY_VERIFY(widget->isMaximized());
-    doubleClick({200, 16});
-    QTRY_VERIFY(!widget->isMaximized());
-    filter->setFullScreenOnDoubleClick(true);
-    doubleClick({200, 15});
-    QTRY_VERIFY(widget->isFullScreen());
-}
 
 QTEST_MAIN(tst_BorderAdjustFilter)
 #include "tst_borderadjustfilter.moc"

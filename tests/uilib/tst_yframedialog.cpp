@@ -30,333 +30,295 @@ class tst_YFrameDialog : public QObject
     Q_OBJECT
 
 private slots:
-    void result_data();
-    void result();
-    void guardianAndReuse();
-    void getText_data();
-    void getText();
-    void mouse_data();
-    void mouse();
-    void maximiseAndDragRestore();
-    void shadowFollowsActivation();
-    void tipSizing_data();
-    void tipSizing();
-    void tipHelpers_data();
-    void tipHelpers();
-};
-
-void tst_YFrameDialog::result_data()
-{
-    QTest::addColumn<Buttons>("buttons");
-    QTest::addColumn<QString>("click");
-    QTest::addColumn<QString>("row");
-    QTest::addColumn<int>("result");
-    QTest::addColumn<bool>("noShadow");
-    QTest::addColumn<int>("mask");
-
-    const auto row = [](const QByteArray &name, Buttons buttons, const char *click, const char *shown, int result,
-                        bool noShadow = false, int mask = 0) {
-        QTest::newRow(name) << buttons << QString(click) << QString(shown) << result << noShadow << mask;
-    };
-    for (bool bare : {false, true}) {
-        const QByteArray tag = bare ? " without shadow" : "";
-        row("Ok closed" + tag, D::Ok, "close", "确认:140+60x26", 0x400, bare);
-        row("Ok Cancel closed" + tag, D::Ok | D::Cancel, "close", "确认:98+60x26 取消:182+60x26", D::Cancel, bare);
-        row("Yes No closed" + tag, D::Yes | D::No, "close", "是:110+48x26 否:182+48x26", D::No, bare);
-    }
-    row("one left by mask", D::Yes | D::No | D::Retry, "close", "重试:140+60x26", D::Retry, false, D::Retry);
-    row("no buttons closed", {}, "close", "", 0);
-    row("Yes clicked", D::Yes | D::No, "是", "是:110+48x26 否:182+48x26", D::Yes);
-    row("Discard clicked", D::Save | D::Discard | D::Cancel, "放弃", "保存:56+60x26 放弃:140+60x26 取消:224+60x26",
-        D::Discard);
-    row("Save all clicked", D::SaveAll | D::NoToAll, "全部保存", "全部保存:98+60x26 全否:182+60x26", D::SaveAll);
-    row("by role, then value", D::Cancel | D::Save | D::Apply | D::Ok, "确认",
-        "应用:14+60x26 确认:98+60x26 保存:182+60x26 取消:266+60x26", D::Ok);
-}
-
-// `row` gives the visible buttons left to right as caption:x+size: 24 apart, centred.
-void tst_YFrameDialog::result()
-{
-    QFETCH(Buttons, buttons);
-    QFETCH(QString, click);
-    QFETCH(QString, row);
-    QFETCH(int, result);
-    QFETCH(bool, noShadow);
-    QFETCH(int, mask);
-
-    YFrameDialog dialog;
-    prepare(dialog, buttons);
-    if (mask)
-        dialog.updateButtonMask(Buttons(mask));
-    const int s = noShadow ? 0 : shadow;
-    const QSize size = dialog.size();
-    const int code = run(dialog, [&](QDialog *box) {
-        QCOMPARE(box->size(), size + QSize(2 * s, 2 * s));
-        QCOMPARE(dialog.geometry(), QRect(QPoint(s, s), size));
-        QCOMPARE(box->testAttribute(Qt::WA_TranslucentBackground), !noShadow);
-        QVERIFY(box->windowFlags() & Qt::FramelessWindowHint);
-        QWidget *group = dialog.findChild<QWidget *>("buttonGroup");
-        QMap<int, QString> shown;
-        for (QAbstractButton *b : group->findChildren<QAbstractButton *>()) {
-            if (!b->isVisible())
-                continue;
-            shown.insert(b->x(), QString("%1:%2+%3x%4").arg(b->text()).arg(b->x()).arg(b->width()).arg(b->height()));
-            QCOMPARE(b->y(), (group->height() - 15 - 26) / 2);
+    void result_data()
+    {
+        QTest::addColumn<Buttons>("buttons");
+        QTest::addColumn<QString>("click");
+        QTest::addColumn<QString>("row");
+        QTest::addColumn<int>("result");
+        QTest::addColumn<bool>("noShadow");
+        QTest::addColumn<int>("mask");
+        const auto row = [](const QByteArray &name, Buttons buttons, const char *click, const char *shown, int result,
+                            bool noShadow = false, int mask = 0) {
+            QTest::newRow(name) << buttons << QString(click) << QString(shown) << result << noShadow << mask;
+        };
+        for (bool bare : {false, true}) {
+            const QByteArray tag = bare ? " without shadow" : "";
+            row("Ok closed" + tag, D::Ok, "close", "确认:140+60x26", 0x400, bare);
+            row("Ok Cancel closed" + tag, D::Ok | D::Cancel, "close", "确认:98+60x26 取消:182+60x26", D::Cancel, bare);
+            row("Yes No closed" + tag, D::Yes | D::No, "close", "是:110+48x26 否:182+48x26", D::No, bare);
         }
-        QCOMPARE(QStringList(shown.values()).join(' '), row);
-        if (click != "close")
-            QCOMPARE(D::standardButton(findButton(box, click)), D::StandardButton(result));
-        ::click(box, click);
-    }, noShadow);
-    QCOMPARE(code, result);
-    QVERIFY(!dialog.parentWidget());
-}
+        row("one left by mask", D::Yes | D::No | D::Retry, "close", "重试:140+60x26", D::Retry, false, D::Retry);
+        row("no buttons closed", {}, "close", "", 0);
+        row("Yes clicked", D::Yes | D::No, "是", "是:110+48x26 否:182+48x26", D::Yes);
+        row("Discard clicked", D::Save | D::Discard | D::Cancel, "放弃", "保存:56+60x26 放弃:140+60x26 取消:224+60x26",
+            D::Discard);
+        row("Save all clicked", D::SaveAll | D::NoToAll, "全部保存", "全部保存:98+60x26 全否:182+60x26", D::SaveAll);
+        row("by role, then value", D::Cancel | D::Save | D::Apply | D::Ok, "确认",
+            "应用:14+60x26 确认:98+60x26 保存:182+60x26 取消:266+60x26", D::Ok);
+    }
 
-// The guardian swallows the first click; the dialog returns to its owner
-// after each run and runs again.
-void tst_YFrameDialog::guardianAndReuse()
-{
-    QWidget owner;
-    owner.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&owner));
-    auto *dialog = new YFrameDialog(&owner);
-    prepare(*dialog, D::Ok | D::Cancel);
-    QList<int> guarded;
-    dialog->setStandardGuardian([&guarded](D::StandardButton b) { return (guarded << b).size() == 1; });
-    const QList<QPair<QStringList, int>> runs = {{{"确认", "取消"}, D::Cancel}, {{"确认"}, D::Ok}};
-    for (const auto &[captions, result] : runs) {
-        const int code = runModal([&] { return dialog->exec(); }, [&](QDialog *box) {
-            QCOMPARE(box->parentWidget(), &owner);
-            for (const QString &caption : captions) {
-                QVERIFY(box->isVisible());
-                click(box, caption);
-                QTest::qWait(50);
+    // `row` gives the visible buttons left to right as caption:x+size: 24 apart, centred.
+    void result()
+    {
+        QFETCH(Buttons, buttons);
+        QFETCH(QString, click);
+        QFETCH(QString, row);
+        QFETCH(int, result);
+        QFETCH(bool, noShadow);
+        QFETCH(int, mask);
+        YFrameDialog dialog;
+        prepare(dialog, buttons);
+        if (mask)
+            dialog.updateButtonMask(Buttons(mask));
+        const int s = noShadow ? 0 : shadow;
+        const QSize size = dialog.size();
+        const int code = run(dialog, [&](QDialog *box) {
+            QCOMPARE(box->size(), size + QSize(2 * s, 2 * s));
+            QCOMPARE(dialog.geometry(), QRect(QPoint(s, s), size));
+            QCOMPARE(box->testAttribute(Qt::WA_TranslucentBackground), !noShadow);
+            QVERIFY(box->windowFlags() & Qt::FramelessWindowHint);
+            QWidget *group = dialog.findChild<QWidget *>("buttonGroup");
+            QMap<int, QString> shown;
+            for (QAbstractButton *b : group->findChildren<QAbstractButton *>()) {
+                if (!b->isVisible())
+                    continue;
+                shown.insert(b->x(), QString("%1:%2+%3x%4").arg(b->text()).arg(b->x()).arg(b->width()).arg(b->height()));
+                QCOMPARE(b->y(), (group->height() - 15 - 26) / 2);
             }
+            QCOMPARE(QStringList(shown.values()).join(' '), row);
+            if (click != "close")
+                QCOMPARE(D::standardButton(findButton(box, click)), D::StandardButton(result));
+            ::click(box, click);
+        }, noShadow);
+        QCOMPARE(code, result);
+        QVERIFY(!dialog.parentWidget());
+    }
+
+    // The guardian swallows the first click; the dialog returns to its owner
+    // after each run and runs again.
+    void guardianAndReuse()
+    {
+        QWidget owner;
+        owner.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&owner));
+        auto *dialog = new YFrameDialog(&owner);
+        prepare(*dialog, D::Ok | D::Cancel);
+        QList<int> guarded;
+        dialog->setStandardGuardian([&guarded](D::StandardButton b) { return (guarded << b).size() == 1; });
+        const QList<QPair<QStringList, int>> runs = {{{"确认", "取消"}, D::Cancel}, {{"确认"}, D::Ok}};
+        for (const auto &[captions, result] : runs) {
+            const int code = runModal([&] { return dialog->exec(); }, [&](QDialog *box) {
+                QCOMPARE(box->parentWidget(), &owner);
+                for (const QString &caption : captions) {
+                    QVERIFY(box->isVisible());
+                    click(box, caption);
+                    QTest::qWait(50);
+                }
+            });
+            QCOMPARE(code, result);
+            QCOMPARE(dialog->parentWidget(), &owner);
+            QVERIFY(!dialog->isVisible());
+            QVERIFY(owner.findChildren<QDialog *>().isEmpty());
+        }
+        QCOMPARE(guarded, (QList<int>{D::Ok, D::Cancel, D::Ok}));
+    }
+
+    void getText_data()
+    {
+        QTest::addColumn<QStringList>("actions");
+        QTest::addColumn<QString>("result");
+        QTest::newRow("ok") << QStringList{"def", "确认"} << "abcdef";
+        QTest::newRow("cancel") << QStringList{"def", "取消"} << "";
+        QTest::newRow("close") << QStringList{"def", "close"} << "";
+        QTest::newRow("checker blocks empty") << QStringList{"", "确认", "x", "取消"} << "";
+    }
+
+    // Actions alternate: text typed at the end ("" clears), then a button to click.
+    void getText()
+    {
+        QFETCH(QStringList, actions);
+        QFETCH(QString, result);
+        QString answer;
+        const auto empty = [](const QString &text) { return text.isEmpty(); };
+        runModal([&] { return (answer = D::getText(nullptr, "title", "名称", "abc", empty, nullptr)).size(); },
+                 [&](QDialog *box) {
+                     auto *edit = box->findChild<QLineEdit *>();
+                     QCOMPARE(edit->text(), QString("abc"));
+                     for (int i = 0; i < actions.size(); i += 2) {
+                         QVERIFY(box->isVisible());
+                         if (actions.at(i).isEmpty())
+                             edit->clear();
+                         QTest::keyClicks(edit, actions.at(i));
+                         click(box, actions.at(i + 1));
+                         QTest::qWait(50);
+                     }
+                 });
+        QCOMPARE(answer, result);
+    }
+
+    void mouse_data()
+    {
+        QTest::addColumn<int>("flags");
+        QTest::addColumn<QPoint>("from");
+        QTest::addColumn<QPoint>("by");
+        QTest::addColumn<Qt::CursorShape>("cursor");
+        QTest::addColumn<QRect>("change");
+        const auto row = [](const char *name, int flags, QPoint from, QPoint by, Qt::CursorShape cursor, QRect change) {
+            QTest::newRow(name) << flags << from << by << cursor << change;
+        };
+        const int rb = D::ResizeRight | D::ResizeBottom, all = rb | D::ResizeLeft | D::ResizeTop;
+        // -1 is the far edge; `change` is the wrapper's (dx, dy, dw, dh).
+        row("right keeps left", rb, {-1, 120}, {40, 0}, Qt::SizeHorCursor, {0, 0, 40, 0});
+        row("bottom keeps top", rb, {150, -1}, {0, 30}, Qt::SizeVerCursor, {0, 0, 0, 30});
+        row("bottom right", rb, {-1, -1}, {40, 30}, Qt::SizeFDiagCursor, {0, 0, 40, 30});
+        row("top right, top masked", rb, {-2, 0}, {40, -30}, Qt::SizeHorCursor, {0, 0, 39, 0});
+        row("left masked", rb, {0, 120}, {-40, 0}, Qt::ArrowCursor, {});
+        row("top left", all, {0, 0}, {-20, -10}, Qt::SizeFDiagCursor, {-20, -10, 20, 10});
+        row("bottom left", all, {1, -2}, {-20, 10}, Qt::SizeBDiagCursor, {-19, 0, 19, 9});
+        row("left stops at minimum", all, {0, 120}, {500, 0}, Qt::SizeHorCursor, {253, 0, -253, 0});
+        row("header moves", all, {40, 15}, {60, 30}, Qt::ArrowCursor, {60, 30, 0, 0});
+        row("header within drag distance", all, {40, 15}, {4, 5}, Qt::ArrowCursor, {});
+        row("central does nothing", all, {10, 120}, {80, 40}, Qt::ArrowCursor, {});
+    }
+
+    // Hovers at `from`, then drags by `by`; leaving into the shadow restores the arrow.
+    void mouse()
+    {
+        QFETCH(int, flags);
+        QFETCH(QPoint, from);
+        QFETCH(QPoint, by);
+        QFETCH(Qt::CursorShape, cursor);
+        QFETCH(QRect, change);
+        YFrameDialog dialog;
+        prepare(dialog, D::Ok);
+        dialog.setResizeFlags(D::ResizeFlags(flags));
+        run(dialog, [&](QDialog *box) {
+            Pointer pointer{box, {}};
+            const QRect start = box->geometry();
+            pointer.moveTo(dialog.mapToGlobal(QPoint((from.x() + 344) % 344, (from.y() + 239) % 239)));
+            QCOMPARE(dialog.cursor().shape(), cursor);
+            pointer.press();
+            pointer.moveTo(pointer.global + by);
+            pointer.release();
+            QTest::qWait(20);
+            QTRY_COMPARE(box->geometry(), QRect(start.topLeft() + change.topLeft(), start.size() + change.size()));
+            QVERIFY(pointer.settled());
+            pointer.moveTo(dialog.mapToGlobal(QPoint(-6, 120)));
+            QCOMPARE(dialog.cursor().shape(), Qt::ArrowCursor);
+            click(box, "close");
+        });
+    }
+
+    void maximiseAndDragRestore()
+    {
+        YFrameDialog dialog;
+        prepare(dialog, D::Ok);
+        dialog.setMaxEnable();
+        auto *max = dialog.findChild<QAbstractButton *>("max");
+        run(dialog, [&](QDialog *box) {
+            Pointer pointer{box, {}};
+            const QRect normal = box->geometry();
+            const auto toggle = [&](bool maximised) {
+                pointer.moveTo(dialog.mapToGlobal(QPoint(60, 15)));
+                pointer.doubleClick();
+                QTRY_VERIFY(box->isMaximized() == maximised && dialog.isMaximized() == maximised);
+                QVERIFY(pointer.settled());
+            };
+            QCOMPARE(max->toolTip(), QString("最大化"));
+            toggle(true);
+            QCOMPARE(dialog.normalGeometry(), normal);
+            QCOMPARE(box->layout()->contentsMargins(), QMargins());
+            QCOMPARE(max->toolTip(), QString("还原"));
+
+            // Dragging the header restores, keeping the pointer's proportional x.
+            const int width = dialog.width();
+            pointer.moveTo(dialog.mapToGlobal(QPoint(width / 2, 15)));
+            pointer.press();
+            pointer.moveTo(dialog.mapToGlobal(QPoint(width / 2 + 10, 20)));
+            const QPoint global = pointer.global;
+            QTRY_VERIFY(!box->isMaximized() && !dialog.isMaximized());
+            QTRY_COMPARE(box->geometry(), normal);
+            QVERIFY(pointer.settled());
+            QCOMPARE(box->layout()->contentsMargins(), QMargins(shadow, shadow, shadow, shadow));
+            pointer.moveTo(global + QPoint(5, 5));
+            QTRY_COMPARE(box->pos(), pointer.global - QPoint(global.x() * normal.width() / width + shadow, 15 + shadow));
+            pointer.release();
+            QVERIFY(pointer.settled());
+            toggle(true);
+            toggle(false);
+            QCOMPARE(box->geometry().size(), normal.size());
+            click(box, "close");
+        });
+    }
+
+    void shadowFollowsActivation()
+    {
+        QWidget other;
+        other.setGeometry(1200, 100, 200, 100);
+        other.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&other));
+        YFrameDialog dialog;
+        prepare(dialog, D::Ok);
+        run(dialog, [&](QDialog *box) {
+            const auto blueness = [box] {
+                const QColor c = box->grab().toImage().pixelColor(box->width() / 2, shadow - 2);
+                return c.blue() - c.red();
+            };
+            QVERIFY(blueness() < 10);
+            QApplication::setActiveWindow(&other);
+            QTRY_VERIFY(!box->isActiveWindow());
+            QApplication::setActiveWindow(box);
+            QTRY_VERIFY(box->isActiveWindow());
+            QVERIFY2(blueness() > 20, "active wrapper uses the selected shadow");
+            click(box, "close");
+        });
+    }
+
+    void tipSizing_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QSize>("size");
+        QFont font("微软雅黑");
+        font.setPixelSize(12);
+        const QFontMetrics metrics(font);
+        const int line = metrics.height() + 8;
+        const QString wide = "这是一段很长的提示文字，用来检查宽度是否按最长的一行计算。";
+        QTest::newRow("empty") << QString() << QSize(242, 135);
+        QTest::newRow("wide line") << wide << QSize(metrics.horizontalAdvance(wide) + 92, qMax(38, line) + 97);
+        QTest::newRow("three lines") << "a\nb\nc" << QSize(242, 3 * line + 97);
+        QTest::newRow("empty lines count") << "\n\n\n" << QSize(242, 4 * line + 97);
+    }
+
+    void tipSizing()
+    {
+        QFETCH(QString, text);
+        QFETCH(QSize, size);
+        YTipDlg dialog;
+        dialog.setText(text);
+        QCOMPARE(dialog.size(), size);
+    }
+
+    void tipQuestion_data()
+    {
+        QTest::addColumn<QString>("click");
+        QTest::addColumn<int>("result");
+        QTest::newRow("closed") << "close" << int(D::No);
+        QTest::newRow("yes") << "是" << int(D::Yes);
+    }
+
+    void tipQuestion()
+    {
+        QFETCH(QString, click);
+        QFETCH(int, result);
+        const int code = runModal([] { return int(YTipDlg::question(nullptr, "提示", "是否继续？")); }, [&](QDialog *box) {
+            QCOMPARE(box->findChild<YTipDlg *>()->icon(), YTipDlg::Question);
+            QCOMPARE(box->findChild<QLabel *>("textLabel")->text(), QString("是否继续？"));
+            ::click(box, click);
         });
         QCOMPARE(code, result);
-        QCOMPARE(dialog->parentWidget(), &owner);
-        QVERIFY(!dialog->isVisible());
-        QVERIFY(owner.findChildren<QDialog *>().isEmpty());
     }
-    QCOMPARE(guarded, (QList<int>{D::Ok, D::Cancel, D::Ok}));
-}
-
-void tst_YFrameDialog::getText_data()
-{
-    QTest::addColumn<QStringList>("actions");
-    QTest::addColumn<QString>("result");
-
-    QTest::newRow("ok") << QStringList{"def", "确认"} << "abcdef";
-    QTest::newRow("cancel") << QStringList{"def", "取消"} << "";
-    QTest::newRow("close") << QStringList{"def", "close"} << "";
-    QTest::newRow("checker blocks empty") << QStringList{"", "确认", "x", "取消"} << "";
-}
-
-// Actions alternate: text typed at the end ("" clears), then a button to click.
-void tst_YFrameDialog::getText()
-{
-    QFETCH(QStringList, actions);
-    QFETCH(QString, result);
-
-    QString answer;
-    const auto empty = [](const QString &text) { return text.isEmpty(); };
-    runModal([&] { return (answer = D::getText(nullptr, "title", "名称", "abc", empty, nullptr)).size(); },
-             [&](QDialog *box) {
-                 auto *edit = box->findChild<QLineEdit *>();
-                 QCOMPARE(edit->text(), QString("abc"));
-                 for (int i = 0; i < actions.size(); i += 2) {
-                     QVERIFY(box->isVisible());
-                     if (actions.at(i).isEmpty())
-                         edit->clear();
-                     QTest::keyClicks(edit, actions.at(i));
-                     click(box, actions.at(i + 1));
-                     QTest::qWait(50);
-                 }
-             });
-    QCOMPARE(answer, result);
-}
-
-void tst_YFrameDialog::mouse_data()
-{
-    QTest::addColumn<int>("flags");
-    QTest::addColumn<QPoint>("from");
-    QTest::addColumn<QPoint>("by");
-    QTest::addColumn<Qt::CursorShape>("cursor");
-    QTest::addColumn<QRect>("change");
-
-    const auto row = [](const char *name, int flags, QPoint from, QPoint by, Qt::CursorShape cursor, QRect change) {
-        QTest::newRow(name) << flags << from << by << cursor << change;
-    };
-    const int rb = D::ResizeRight | D::ResizeBottom, all = rb | D::ResizeLeft | D::ResizeTop;
-    // -1 is the far edge; `change` is the wrapper's (dx, dy, dw, dh).
-    row("right keeps left", rb, {-1, 120}, {40, 0}, Qt::SizeHorCursor, {0, 0, 40, 0});
-    row("bottom keeps top", rb, {150, -1}, {0, 30}, Qt::SizeVerCursor, {0, 0, 0, 30});
-    row("bottom right", rb, {-1, -1}, {40, 30}, Qt::SizeFDiagCursor, {0, 0, 40, 30});
-    row("top right, top masked", rb, {-2, 0}, {40, -30}, Qt::SizeHorCursor, {0, 0, 39, 0});
-    row("left masked", rb, {0, 120}, {-40, 0}, Qt::ArrowCursor, {});
-    row("top left", all, {0, 0}, {-20, -10}, Qt::SizeFDiagCursor, {-20, -10, 20, 10});
-    row("bottom left", all, {1, -2}, {-20, 10}, Qt::SizeBDiagCursor, {-19, 0, 19, 9});
-    row("left stops at minimum", all, {0, 120}, {500, 0}, Qt::SizeHorCursor, {253, 0, -253, 0});
-    row("header moves", all, {40, 15}, {60, 30}, Qt::ArrowCursor, {60, 30, 0, 0});
-    row("header within drag distance", all, {40, 15}, {4, 5}, Qt::ArrowCursor, {});
-    row("central does nothing", all, {10, 120}, {80, 40}, Qt::ArrowCursor, {});
-}
-
-// Hovers at `from`, then drags by `by`; leaving into the shadow restores the arrow.
-void tst_YFrameDialog::mouse()
-{
-    QFETCH(int, flags);
-    QFETCH(QPoint, from);
-    QFETCH(QPoint, by);
-    QFETCH(Qt::CursorShape, cursor);
-    QFETCH(QRect, change);
-
-    YFrameDialog dialog;
-    prepare(dialog, D::Ok);
-    dialog.setResizeFlags(D::ResizeFlags(flags));
-    run(dialog, [&](QDialog *box) {
-        Pointer pointer{box, {}};
-        const QRect start = box->geometry();
-        pointer.moveTo(dialog.mapToGlobal(QPoint((from.x() + 344) % 344, (from.y() + 239) % 239)));
-        QCOMPARE(dialog.cursor().shape(), cursor);
-        pointer.press();
-        pointer.moveTo(pointer.global + by);
-        pointer.release();
-        QTest::qWait(20);
-        QTRY_COMPARE(box->geometry(), QRect(start.topLeft() + change.topLeft(), start.size() + change.size()));
-        QVERIFY(pointer.settled());
-        pointer.moveTo(dialog.mapToGlobal(QPoint(-6, 120)));
-        QCOMPARE(dialog.cursor().shape(), Qt::ArrowCursor);
-        click(box, "close");
-    });
-}
-
-void tst_YFrameDialog::maximiseAndDragRestore()
-{
-    YFrameDialog dialog;
-    prepare(dialog, D::Ok);
-    dialog.setMaxEnable();
-    auto *max = dialog.findChild<QAbstractButton *>("max");
-    run(dialog, [&](QDialog *box) {
-        Pointer pointer{box, {}};
-        const QRect normal = box->geometry();
-        const auto toggle = [&](bool maximised) {
-            pointer.moveTo(dialog.mapToGlobal(QPoint(60, 15)));
-            pointer.doubleClick();
-            QTRY_VERIFY(box->isMaximized() == maximised && dialog.isMaximized() == maximised);
-            QVERIFY(pointer.settled());
-        };
-        QCOMPARE(max->toolTip(), QString("最大化"));
-        toggle(true);
-        QCOMPARE(dialog.normalGeometry(), normal);
-        QCOMPARE(box->layout()->contentsMargins(), QMargins());
-        QCOMPARE(max->toolTip(), QString("还原"));
-
-        // Dragging the header restores, keeping the pointer's proportional x.
-        const int width = dialog.width();
-        pointer.moveTo(dialog.mapToGlobal(QPoint(width / 2, 15)));
-        pointer.press();
-        pointer.moveTo(dialog.mapToGlobal(QPoint(width / 2 + 10, 20)));
-        const QPoint global = pointer.global;
-        QTRY_VERIFY(!box->isMaximized() && !dialog.isMaximized());
-        QTRY_COMPARE(box->geometry(), normal);
-        QVERIFY(pointer.settled());
-        QCOMPARE(box->layout()->contentsMargins(), QMargins(shadow, shadow, shadow, shadow));
-        pointer.moveTo(global + QPoint(5, 5));
-        QTRY_COMPARE(box->pos(), pointer.global - QPoint(global.x() * normal.width() / width + shadow, 15 + shadow));
-        pointer.release();
-        QVERIFY(pointer.settled());
-        toggle(true);
-        toggle(false);
-        QCOMPARE(box->geometry().size(), normal.size());
-        click(box, "close");
-    });
-}
-
-void tst_YFrameDialog::shadowFollowsActivation()
-{
-    QWidget other;
-    other.setGeometry(1200, 100, 200, 100);
-    other.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&other));
-    YFrameDialog dialog;
-    prepare(dialog, D::Ok);
-    run(dialog, [&](QDialog *box) {
-        const auto blueness = [box] {
-            const QColor c = box->grab().toImage().pixelColor(box->width() / 2, shadow - 2);
-            return c.blue() - c.red();
-        };
-        QVERIFY(blueness() < 10);
-        QApplication::setActiveWindow(&other);
-        QTRY_VERIFY(!box->isActiveWindow());
-        QApplication::setActiveWindow(box);
-        QTRY_VERIFY(box->isActiveWindow());
-        QVERIFY2(blueness() > 20, "active wrapper uses the selected shadow");
-        click(box, "close");
-    });
-}
-
-void tst_YFrameDialog::tipSizing_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QSize>("size");
-
-    QFont font("微软雅黑");
-    font.setPixelSize(12);
-    const QFontMetrics metrics(font);
-    const int line = metrics.height() + 8;
-    const QString wide = "这是一段很长的提示文字，用来检查宽度是否按最长的一行计算。";
-    QTest::newRow("empty") << QString() << QSize(242, 135);
-    QTest::newRow("wide line") << wide << QSize(metrics.horizontalAdvance(wide) + 92, qMax(38, line) + 97);
-    QTest::newRow("three lines") << "a\nb\nc" << QSize(242, 3 * line + 97);
-    QTest::newRow("empty lines count") << "\n\n\n" << QSize(242, 4 * line + 97);
-}
-
-void tst_YFrameDialog::tipSizing()
-{
-    QFETCH(QString, text);
-    QFETCH(QSize, size);
-
-    YTipDlg dialog;
-    dialog.setText(text);
-    QCOMPARE(dialog.size(), size);
-}
-
-void tst_YFrameDialog::tipHelpers_data()
-{
-    QTest::addColumn<int>("icon");
-    QTest::addColumn<Buttons>("buttons");
-    QTest::addColumn<QString>("click");
-    QTest::addColumn<int>("result");
-
-    QTest::newRow("question closed") << 1 << (D::Yes | D::No) << "close" << int(D::No);
-    QTest::newRow("question yes") << 1 << (D::Yes | D::No) << "是" << int(D::Yes);
-    QTest::newRow("information closed") << 2 << Buttons(D::Ok) << "close" << 0x400;
-    QTest::newRow("warning closed") << 3 << (D::Ok | D::Cancel) << "close" << int(D::Cancel);
-    QTest::newRow("critical retry") << 4 << (D::Retry | D::Abort) << "重试" << int(D::Retry);
-}
-
-// The helper for each icon shows that icon, the title and the text.
-void tst_YFrameDialog::tipHelpers()
-{
-    QFETCH(int, icon);
-    QFETCH(Buttons, buttons);
-    QFETCH(QString, click);
-    QFETCH(int, result);
-
-    const QList<decltype(&YTipDlg::question)> helpers = {YTipDlg::question, YTipDlg::information, YTipDlg::warning,
-                                                         YTipDlg::critical};
-    const int code = runModal([&] { return int(helpers.at(icon - 1)(nullptr, "提示", "是否继续？", buttons, {})); },
-                              [&](QDialog *box) {
-                                  auto *tip = box->findChild<YTipDlg *>();
-                                  QCOMPARE(int(tip->icon()), icon);
-                                  QCOMPARE(tip->iconPixmap().size(), QSize(36, 36));
-                                  QCOMPARE(box->findChild<QLabel *>("label")->text(), QString("提示"));
-                                  QCOMPARE(box->findChild<QLabel *>("textLabel")->text(), QString("是否继续？"));
-                                  ::click(box, click);
-                              });
-    QCOMPARE(code, result);
-}
+};
 
 QTEST_MAIN(tst_YFrameDialog)
 #include "tst_yframedialog.moc"
