@@ -6,8 +6,6 @@
 #include <QWindow>
 #include <QtTest>
 
-#include <functional>
-
 // Runs a modal dialog and works on its wrapper from inside the modal loop
 // once the wrapper is active. A watchdog ends a stuck run with -1.
 inline int runModal(const std::function<int()> &exec, const std::function<void(QDialog *)> &interact)
@@ -38,11 +36,15 @@ inline QAbstractButton *findButton(QWidget *root, const QString &caption)
     return nullptr;
 }
 
-inline void click(QWidget *root, const QString &caption)
+// Clicks the buttons named by the space-separated captions in turn while the
+// window stays open.
+inline void click(QWidget *root, const QString &captions)
 {
-    QAbstractButton *button = findButton(root, caption);
-    QVERIFY2(button, qPrintable(caption));
-    QTest::mouseClick(button, Qt::LeftButton);
+    for (const QString &caption : captions.split(' ')) {
+        QVERIFY2(root->isVisible(), qPrintable(caption));
+        QTest::mouseClick(findButton(root, caption), Qt::LeftButton);
+        QTest::qWait(20);
+    }
 }
 
 // Pointer input through the window system. The pointer keeps its global
@@ -61,8 +63,7 @@ struct Pointer
     void press() { QTest::mousePress(window->windowHandle(), Qt::LeftButton, {}, local()); }
     void release() { QTest::mouseRelease(window->windowHandle(), Qt::LeftButton, {}, local()); }
     void doubleClick() { QTest::mouseDClick(window->windowHandle(), Qt::LeftButton, {}, local()); }
-    // The window system confirms a new geometry later than the widget takes
-    // it; input sent before would land at the old place.
+    // Input sent before the window system confirms a new geometry lands at the old place.
     bool settled() const
     {
         return QTest::qWaitFor([this] { return window->windowHandle()->geometry() == window->geometry(); });
