@@ -55,11 +55,7 @@ struct Pointer
     QPoint global;
 
     QPoint local() const { return window->mapFromGlobal(global); }
-    void moveTo(QPoint to)
-    {
-        global = to;
-        QTest::mouseMove(window->windowHandle(), local());
-    }
+    void moveTo(QPoint to) { QTest::mouseMove(window->windowHandle(), window->mapFromGlobal(global = to)); }
     void press() { QTest::mousePress(window->windowHandle(), Qt::LeftButton, {}, local()); }
     void release() { QTest::mouseRelease(window->windowHandle(), Qt::LeftButton, {}, local()); }
     void doubleClick() { QTest::mouseDClick(window->windowHandle(), Qt::LeftButton, {}, local()); }

@@ -129,13 +129,12 @@ private slots:
         QFETCH(QString, click);
         QFETCH(QString, result);
         QString answer;
-        runModal([&] { return (answer = D::getText(nullptr, "title", "名称", "abc", {}, nullptr)).size(); },
-                 [&](QDialog *box) {
-                     auto *edit = box->findChild<QLineEdit *>();
-                     QCOMPARE(edit->text(), QString("abc"));
-                     QTest::keyClicks(edit, "def");
-                     ::click(box, click);
-                 });
+        const auto type = [&](QDialog *box) {
+            QCOMPARE(box->findChild<QLineEdit *>()->text(), QString("abc"));
+            QTest::keyClicks(box->findChild<QLineEdit *>(), "def");
+            ::click(box, click);
+        };
+        runModal([&] { return (answer = D::getText(nullptr, "title", "名称", "abc", {}, nullptr)).size(); }, type);
         QCOMPARE(answer, result);
     }
 
@@ -214,7 +213,6 @@ private slots:
             QApplication::setActiveWindow(box);
             QTRY_VERIFY(box->isActiveWindow());
             QVERIFY(blueness() > 20);
-
             Pointer pointer{box, {}};
             const QRect normal = box->geometry();
             const auto toggle = [&](bool maximised) {
