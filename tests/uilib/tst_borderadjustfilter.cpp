@@ -6,7 +6,7 @@
 #include <memory>
 #include <vector>
 
-const QRect startGeometry(200, 200, 400, 300);
+const QRect initial(200, 200, 400, 300);
 
 // A frameless window with a 30-pixel header strip; positions in the tests
 // are relative to its starting top left.
@@ -18,7 +18,7 @@ class tst_BorderAdjustFilter : public QObject
     BorderAdjustFilter *filter = nullptr;
     Pointer pointer;
 
-    void move(QPoint pos) { pointer.moveTo(startGeometry.topLeft() + pos); }
+    void move(QPoint pos) { pointer.moveTo(initial.topLeft() + pos); }
     Qt::CursorShape shape() const { return widget->cursor().shape(); }
 
 private slots:
@@ -26,7 +26,7 @@ private slots:
     {
         widget = std::make_unique<QWidget>(nullptr, Qt::Window | Qt::FramelessWindowHint);
         widget->setMinimumSize(200, 150);
-        widget->setGeometry(startGeometry);
+        widget->setGeometry(initial);
         filter = new BorderAdjustFilter(widget.get(), new QFrame(widget.get()));
         widget->findChild<QFrame *>()->setGeometry(0, 0, 400, 30);
         pointer = {widget.get(), {}};
@@ -43,14 +43,14 @@ private slots:
         QTest::addColumn<Qt::CursorShape>("cursor");
         QTest::addColumn<QRect>("geometry");
         QTest::addColumn<QSize>("maxSize");
-        const auto row = [](const char *name, QPoint from, QPoint start, QPoint to, Qt::CursorShape cursor, QRect geometry,
+        const auto row = [](const char *name, QPoint from, QPoint start, QPoint to, Qt::CursorShape shape, QRect result,
                             QSize maxSize = QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX)) {
-            QTest::newRow(name) << from << start << to << cursor << geometry << maxSize;
+            QTest::newRow(name) << from << start << to << shape << result << maxSize;
         };
-        row("top left", {1, 1}, {1, 1}, {1, 1}, Qt::SizeFDiagCursor, startGeometry);
-        row("top right", {399, 0}, {399, 0}, {399, 0}, Qt::SizeBDiagCursor, startGeometry);
-        row("bottom left", {0, 298}, {0, 298}, {0, 298}, Qt::SizeBDiagCursor, startGeometry);
-        row("inside", {3, 150}, {3, 150}, {3, 150}, Qt::ArrowCursor, startGeometry);
+        row("top left", {1, 1}, {1, 1}, {1, 1}, Qt::SizeFDiagCursor, initial);
+        row("top right", {399, 0}, {399, 0}, {399, 0}, Qt::SizeBDiagCursor, initial);
+        row("bottom left", {0, 298}, {0, 298}, {0, 298}, Qt::SizeBDiagCursor, initial);
+        row("inside", {3, 150}, {3, 150}, {3, 150}, Qt::ArrowCursor, initial);
         // A drag starts once the pointer passes the Manhattan distance of 10, at `start`.
         row("right keeps left", {398, 150}, {418, 150}, {448, 150}, Qt::SizeHorCursor, {200, 200, 449, 300});
         row("bottom keeps top", {200, 298}, {200, 318}, {200, 348}, Qt::SizeVerCursor, {200, 200, 400, 349});
@@ -58,10 +58,10 @@ private slots:
         row("top stops at minimum height", {200, 1}, {200, 21}, {200, 290}, Qt::SizeVerCursor, {200, 349, 400, 151});
         row("corner capped by max size", {399, 299}, {419, 319}, {700, 600}, Qt::SizeFDiagCursor, {200, 200, 420, 320},
             {420, 320});
-        row("within drag distance", {398, 150}, {403, 155}, {408, 150}, Qt::SizeHorCursor, startGeometry);
+        row("within drag distance", {398, 150}, {403, 155}, {408, 150}, Qt::SizeHorCursor, initial);
         row("header drag moves", {100, 15}, {120, 15}, {220, 55}, Qt::ArrowCursor, {300, 240, 400, 300});
-        row("header within drag distance", {100, 15}, {105, 20}, {100, 25}, Qt::ArrowCursor, startGeometry);
-        row("below header does nothing", {200, 150}, {230, 150}, {300, 200}, Qt::ArrowCursor, startGeometry);
+        row("header within drag distance", {100, 15}, {105, 20}, {100, 25}, Qt::ArrowCursor, initial);
+        row("below header does nothing", {200, 150}, {230, 150}, {300, 200}, Qt::ArrowCursor, initial);
     }
 
     // Resizes go through the geometry setter, moves do not; leaving restores the arrow.
@@ -84,7 +84,7 @@ private slots:
         move(start);
         move(to);
         pointer.release();
-        QCOMPARE(applied.empty() ? QRect() : applied.back(), geometry.size() == startGeometry.size() ? QRect() : geometry);
+        QCOMPARE(applied.empty() ? QRect() : applied.back(), geometry.size() == initial.size() ? QRect() : geometry);
         QTRY_COMPARE(widget->geometry(), geometry);
         QEvent leave(QEvent::Leave);
         QApplication::sendEvent(widget.get(), &leave);
@@ -111,12 +111,12 @@ private slots:
         pointer.moveTo(begin);
         QTRY_VERIFY(!widget->isMaximized());
         QCOMPARE(widget->contentsMargins(), QMargins(3, 3, 3, 3));
-        const int x = int(double(begin.x() - maximised.x()) / maximised.width() * startGeometry.width());
+        const int x = int(double(begin.x() - maximised.x()) / maximised.width() * initial.width());
         QTRY_COMPARE(widget->pos(), begin - QPoint(x, 0));
         pointer.moveTo(begin + QPoint(-40, 30));
         pointer.release();
         QTRY_COMPARE(widget->pos(), QPoint(begin.x() - 40 - x, 30));
-        QCOMPARE(widget->size(), startGeometry.size());
+        QCOMPARE(widget->size(), initial.size());
         doubleClick({200, 15});
         QTRY_VERIFY(widget->isMaximized());
         doubleClick({200, 16});

@@ -80,7 +80,7 @@ private slots:
             for (QAbstractButton *b : group->findChildren<QAbstractButton *>()) {
                 if (!b->isVisible())
                     continue;
-                shown.insert(b->x(), QString("%1:%2+%3x%4").arg(b->text()).arg(b->x()).arg(b->width()).arg(b->height()));
+                shown[b->x()] = QString("%1:%2+%3x%4").arg(b->text()).arg(b->x()).arg(b->width()).arg(b->height());
                 QCOMPARE(b->y(), (group->height() - 15 - 26) / 2);
             }
             QCOMPARE(QStringList(shown.values()).join(' '), row);
@@ -224,16 +224,16 @@ private slots:
             };
             toggle(true);
             QCOMPARE(dialog.normalGeometry(), normal);
-            const int width = dialog.width();
-            pointer.moveTo(dialog.mapToGlobal(QPoint(width / 2, 15)));
+            const int wide = dialog.width();
+            pointer.moveTo(dialog.mapToGlobal(QPoint(wide / 2, 15)));
             pointer.press();
-            pointer.moveTo(dialog.mapToGlobal(QPoint(width / 2 + 10, 20)));
+            pointer.moveTo(dialog.mapToGlobal(QPoint(wide / 2 + 10, 20)));
             const QPoint global = pointer.global;
             QTRY_VERIFY(!box->isMaximized() && !dialog.isMaximized());
             QTRY_COMPARE(box->geometry(), normal);
             QVERIFY(pointer.settled());
             pointer.moveTo(global + QPoint(5, 5));
-            QTRY_COMPARE(box->pos(), pointer.global - QPoint(global.x() * normal.width() / width + shadow, 15 + shadow));
+            QTRY_COMPARE(box->pos(), pointer.global - QPoint(global.x() * normal.width() / wide + shadow, 15 + shadow));
             pointer.release();
             QVERIFY(pointer.settled());
             toggle(true);
