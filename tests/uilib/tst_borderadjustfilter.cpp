@@ -1,222 +1,131 @@
 #include "BorderAdjustFilter.h"
+#include "UiTestSupport.h"
 
-#include <QApplication>
 #include <QFrame>
-#include <QWindow>
-#include <QtTest>
 
-namespace {
+#include <memory>
+#include <vector>
 
-const QRect startGeometry(200, 200, 400, 300);
+const QRect initial(200, 200, 400, 300);
 
-// A frameless window with a 30-pixel header strip, its mouse input sent
-// through the window system interface like real pointer input.
-struct Window
-{
-    Window()
-    {
-        widget.setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
-        widget.setMinimumSize(200, 150);
-        widget.setGeometry(startGeometry);
-        header = new QFrame(&widget);
-        header->setGeometry(0, 0, 400, 30);
-        filter = new BorderAdjustFilter(&widget, header);
-    }
-
-    bool show()
-    {
-        widget.show();
-        return QTest::qWaitForWindowExposed(&widget);
-    }
-
-    QWindow *handle() { return widget.windowHandle(); }
-
-    // Positions are given relative to `origin` and sent in the window's
-    // coordinates of the moment, so they stay put while the window moves.
-    QPoint local(QPoint pos) const { return origin + pos - widget.pos(); }
-    void moveTo(QPoint pos) { QTest::mouseMove(handle(), local(pos)); }
-    void press(QPoint pos) { QTest::mousePress(handle(), Qt::LeftButton, {}, local(pos)); }
-    void release(QPoint pos) { QTest::mouseRelease(handle(), Qt::LeftButton, {}, local(pos)); }
-
-    // Press, pass the drag distance at `start`, then go to `to`.
-    void drag(QPoint from, QPoint start, QPoint to)
-    {
-        moveTo(from);
-        press(from);
-        moveTo(start);
-        moveTo(to);
-        release(to);
-    }
-
-    QPoint origin = startGeometry.topLeft();
-    QWidget widget;
-    QFrame *header = nullptr;
-    BorderAdjustFilter *filter = nullptr;
-};
-
-} // namespace
-
+// A frameless window with a 30-pixel header strip; positions in the tests
+// are relative to its starting top left.
 class tst_BorderAdjustFilter : public QObject
 {
     Q_OBJECT
 
+    std::unique_ptr<QWidget> widget;
+    BorderAdjustFilter *filter = nullptr;
+    Pointer pointer;
+
+    void move(QPoint pos) { pointer.moveTo(initial.topLeft() + pos); }
+    Qt::CursorShape shape() const { return widget->cursor().shape(); }
+
 private slots:
-    void cursorZones_data();
-    void cursorZones();
-    void resize_data();
-    void resize();
-    void doubleClickTogglesMaximised();
-    void maximisedDragRestoresUnderPointer();
+    void init()
+    {
+        widget = std::make_unique<QWidget>(nullptr, Qt::Window | Qt::FramelessWindowHint);
+        widget->setMinimumSize(200, 150);
+        widget->setGeometry(initial);
+        filter = new BorderAdjustFilter(widget.get(), new QFrame(widget.get()));
+        widget->findChild<QFrame *>()->setGeometry(0, 0, 400, 30);
+        pointer = {widget.get(), {}};
+        widget->show();
+        QVERIFY(QTest::qWaitForWindowExposed(widget.get()));
+        QCOMPARE(widget->contentsMargins(), QMargins(3, 3, 3, 3));
+    }
+
+    void drag_data()
+    {
+        QTest::addColumn<QPoint>("from");
+        QTest::addColumn<QPoint>("start");
+        QTest::addColumn<QPoint>("to");
+        QTest::addColumn<Qt::CursorShape>("cursor");
+        QTest::addColumn<QRect>("geometry");
+        QTest::addColumn<QSize>("maxSize");
+        const auto row = [](const char *name, QPoint from, QPoint start, QPoint to, Qt::CursorShape shape, QRect result,
+                            QSize maxSize = QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX)) {
+            QTest::newRow(name) << from << start << to << shape << result << maxSize;
+        };
+        row("top left", {1, 1}, {1, 1}, {1, 1}, Qt::SizeFDiagCursor, initial);
+        row("top right", {399, 0}, {399, 0}, {399, 0}, Qt::SizeBDiagCursor, initial);
+        row("bottom left", {0, 298}, {0, 298}, {0, 298}, Qt::SizeBDiagCursor, initial);
+        row("inside", {3, 150}, {3, 150}, {3, 150}, Qt::ArrowCursor, initial);
+        // A drag starts once the pointer passes the Manhattan distance of 10, at `start`.
+        row("right keeps left", {398, 150}, {418, 150}, {448, 150}, Qt::SizeHorCursor, {200, 200, 449, 300});
+        row("bottom keeps top", {200, 298}, {200, 318}, {200, 348}, Qt::SizeVerCursor, {200, 200, 400, 349});
+        row("left stops at minimum width", {1, 150}, {21, 150}, {350, 150}, Qt::SizeHorCursor, {399, 200, 201, 300});
+        row("top stops at minimum height", {200, 1}, {200, 21}, {200, 290}, Qt::SizeVerCursor, {200, 349, 400, 151});
+        row("corner capped by max size", {399, 299}, {419, 319}, {700, 600}, Qt::SizeFDiagCursor, {200, 200, 420, 320},
+            {420, 320});
+        row("within drag distance", {398, 150}, {403, 155}, {408, 150}, Qt::SizeHorCursor, initial);
+        row("header drag moves", {100, 15}, {120, 15}, {220, 55}, Qt::ArrowCursor, {300, 240, 400, 300});
+        row("header within drag distance", {100, 15}, {105, 20}, {100, 25}, Qt::ArrowCursor, initial);
+        row("below header does nothing", {200, 150}, {230, 150}, {300, 200}, Qt::ArrowCursor, initial);
+    }
+
+    // Resizes go through the geometry setter, moves do not; leaving restores the arrow.
+    void drag()
+    {
+        QFETCH(QPoint, from);
+        QFETCH(QPoint, start);
+        QFETCH(QPoint, to);
+        QFETCH(Qt::CursorShape, cursor);
+        QFETCH(QRect, geometry);
+        QFETCH(QSize, maxSize);
+        filter->setMaxSize(maxSize);
+        std::vector<QRect> applied;
+        filter->setGeometrySetter([&applied](QWidget *w, const QRect &g) { w->setGeometry(applied.emplace_back(g)); });
+        move({200, 100});
+        QCOMPARE(shape(), Qt::ArrowCursor);
+        move(from);
+        QCOMPARE(shape(), cursor);
+        pointer.press();
+        move(start);
+        move(to);
+        pointer.release();
+        QCOMPARE(applied.empty() ? QRect() : applied.back(), geometry.size() == initial.size() ? QRect() : geometry);
+        QTRY_COMPARE(widget->geometry(), geometry);
+        QEvent leave(QEvent::Leave);
+        QApplication::sendEvent(widget.get(), &leave);
+        QCOMPARE(shape(), Qt::ArrowCursor);
+    }
+
+    // A double click on the header toggles; a drag of the maximised window
+    // restores it with the pointer at the same proportional x.
+    void maximise()
+    {
+        const auto doubleClick = [this](QPoint pos) {
+            pointer.moveTo(widget->mapToGlobal(pos));
+            pointer.doubleClick();
+        };
+        doubleClick({200, 15});
+        QTRY_VERIFY(widget->isMaximized());
+        QCOMPARE(widget->contentsMargins(), QMargins());
+        const QRect maximised = widget->geometry();
+        pointer.moveTo(maximised.topLeft() + QPoint(0, 150));
+        QCOMPARE(shape(), Qt::ArrowCursor);
+        const QPoint from = maximised.topLeft() + QPoint(maximised.width() * 3 / 4, 15), begin = from + QPoint(0, 20);
+        pointer.moveTo(from);
+        pointer.press();
+        pointer.moveTo(begin);
+        QTRY_VERIFY(!widget->isMaximized());
+        QCOMPARE(widget->contentsMargins(), QMargins(3, 3, 3, 3));
+        const int x = int(double(begin.x() - maximised.x()) / maximised.width() * initial.width());
+        QTRY_COMPARE(widget->pos(), begin - QPoint(x, 0));
+        pointer.moveTo(begin + QPoint(-40, 30));
+        pointer.release();
+        QTRY_COMPARE(widget->pos(), QPoint(begin.x() - 40 - x, 30));
+        QCOMPARE(widget->size(), initial.size());
+        doubleClick({200, 15});
+        QTRY_VERIFY(widget->isMaximized());
+        doubleClick({200, 16});
+        QTRY_VERIFY(!widget->isMaximized());
+        filter->setFullScreenOnDoubleClick(true);
+        doubleClick({200, 15});
+        QTRY_VERIFY(widget->isFullScreen());
+    }
 };
-
-void tst_BorderAdjustFilter::cursorZones_data()
-{
-    QTest::addColumn<bool>("maximised");
-    QTest::addColumn<QPoint>("pos");
-    QTest::addColumn<int>("cursor");
-
-    QTest::newRow("left") << false << QPoint(0, 150) << int(Qt::SizeHorCursor);
-    QTest::newRow("right") << false << QPoint(397, 150) << int(Qt::SizeHorCursor);
-    QTest::newRow("top") << false << QPoint(200, 2) << int(Qt::SizeVerCursor);
-    QTest::newRow("bottom") << false << QPoint(200, 299) << int(Qt::SizeVerCursor);
-    QTest::newRow("top left") << false << QPoint(1, 1) << int(Qt::SizeFDiagCursor);
-    QTest::newRow("bottom right") << false << QPoint(399, 299) << int(Qt::SizeFDiagCursor);
-    QTest::newRow("top right") << false << QPoint(399, 0) << int(Qt::SizeBDiagCursor);
-    QTest::newRow("bottom left") << false << QPoint(0, 298) << int(Qt::SizeBDiagCursor);
-    QTest::newRow("inside") << false << QPoint(3, 150) << int(Qt::ArrowCursor);
-    QTest::newRow("header") << false << QPoint(200, 10) << int(Qt::ArrowCursor);
-    QTest::newRow("maximised edge") << true << QPoint(0, 150) << int(Qt::ArrowCursor);
-    QTest::newRow("maximised corner") << true << QPoint(0, 0) << int(Qt::ArrowCursor);
-}
-
-void tst_BorderAdjustFilter::cursorZones()
-{
-    QFETCH(bool, maximised);
-    QFETCH(QPoint, pos);
-    QFETCH(int, cursor);
-
-    Window window;
-    QCOMPARE(window.widget.contentsMargins(), QMargins(3, 3, 3, 3));
-    if (maximised)
-        window.widget.setWindowState(Qt::WindowMaximized);
-    QVERIFY(window.show());
-    QCOMPARE(window.widget.contentsMargins(), maximised ? QMargins() : QMargins(3, 3, 3, 3));
-
-    window.moveTo(QPoint(200, 150));
-    window.moveTo(QPoint(200, 100));
-    QCOMPARE(int(window.widget.cursor().shape()), int(Qt::ArrowCursor));
-    window.moveTo(pos);
-    QCOMPARE(int(window.widget.cursor().shape()), cursor);
-    QEvent leave(QEvent::Leave);
-    QApplication::sendEvent(&window.widget, &leave);
-    QCOMPARE(int(window.widget.cursor().shape()), int(Qt::ArrowCursor));
-}
-
-void tst_BorderAdjustFilter::resize_data()
-{
-    QTest::addColumn<QPoint>("from");
-    QTest::addColumn<QPoint>("start");
-    QTest::addColumn<QPoint>("to");
-    QTest::addColumn<QSize>("maxSize");
-    QTest::addColumn<QRect>("geometry");
-
-    const QSize unlimited(2147483647, 2147483647);
-    QTest::newRow("right keeps left")
-        << QPoint(398, 150) << QPoint(418, 150) << QPoint(448, 150) << unlimited << QRect(200, 200, 449, 300);
-    QTest::newRow("bottom keeps top")
-        << QPoint(200, 298) << QPoint(200, 318) << QPoint(200, 348) << unlimited << QRect(200, 200, 400, 349);
-    QTest::newRow("left grows")
-        << QPoint(1, 150) << QPoint(-19, 150) << QPoint(-50, 150) << unlimited << QRect(150, 200, 450, 300);
-    QTest::newRow("left stops at minimum width")
-        << QPoint(1, 150) << QPoint(21, 150) << QPoint(350, 150) << unlimited << QRect(399, 200, 201, 300);
-    QTest::newRow("top stops at minimum height")
-        << QPoint(200, 1) << QPoint(200, 21) << QPoint(200, 290) << unlimited << QRect(200, 349, 400, 151);
-    QTest::newRow("corner capped by max size")
-        << QPoint(399, 299) << QPoint(419, 319) << QPoint(700, 600) << QSize(420, 320) << QRect(200, 200, 420, 320);
-    QTest::newRow("within drag distance")
-        << QPoint(398, 150) << QPoint(403, 155) << QPoint(408, 150) << unlimited << startGeometry;
-    // The drag distance is Manhattan 10; a header drag keeps the grab point under the pointer.
-    QTest::newRow("header drag moves")
-        << QPoint(100, 15) << QPoint(120, 15) << QPoint(220, 55) << unlimited << QRect(300, 240, 400, 300);
-    QTest::newRow("header within drag distance")
-        << QPoint(100, 15) << QPoint(105, 20) << QPoint(100, 25) << unlimited << startGeometry;
-    QTest::newRow("below header does nothing")
-        << QPoint(200, 150) << QPoint(230, 150) << QPoint(300, 200) << unlimited << startGeometry;
-}
-
-void tst_BorderAdjustFilter::resize()
-{
-    QFETCH(QPoint, from);
-    QFETCH(QPoint, start);
-    QFETCH(QPoint, to);
-    QFETCH(QSize, maxSize);
-    QFETCH(QRect, geometry);
-
-    Window window;
-    window.filter->setMaxSize(maxSize);
-    QList<QRect> applied;
-    window.filter->setGeometrySetter([&applied](QWidget *w, const QRect &g) {
-        applied << g;
-        w->setGeometry(g);
-    });
-    QVERIFY(window.show());
-    QCOMPARE(window.widget.geometry(), startGeometry);
-
-    window.drag(from, start, to);
-    // Resizes go through the setter, moves do not.
-    QCOMPARE(applied.isEmpty(), geometry.size() == startGeometry.size());
-    if (!applied.isEmpty())
-        QCOMPARE(applied.last(), geometry);
-    QTRY_COMPARE(window.widget.geometry(), geometry);
-}
-
-void tst_BorderAdjustFilter::doubleClickTogglesMaximised()
-{
-    Window window;
-    QVERIFY(window.show());
-    const auto doubleClick = [&window](QPoint pos) {
-        window.moveTo(pos);
-        QTest::mouseDClick(window.handle(), Qt::LeftButton, {}, pos);
-    };
-    doubleClick(QPoint(200, 15));
-    QTRY_VERIFY(window.widget.isMaximized());
-    QCOMPARE(window.widget.contentsMargins(), QMargins());
-    doubleClick(QPoint(200, 16));
-    QTRY_VERIFY(!window.widget.isMaximized());
-    QCOMPARE(window.widget.contentsMargins(), QMargins(3, 3, 3, 3));
-
-    window.filter->setFullScreenOnDoubleClick(true);
-    doubleClick(QPoint(200, 15));
-    QTRY_VERIFY(window.widget.isFullScreen());
-}
-
-void tst_BorderAdjustFilter::maximisedDragRestoresUnderPointer()
-{
-    Window window;
-    QVERIFY(window.show());
-    window.widget.showMaximized();
-    QTRY_VERIFY(window.widget.isMaximized());
-    const QRect maximised = window.widget.geometry();
-    window.origin = maximised.topLeft();
-    const QPoint from(maximised.width() * 3 / 4, 15);
-    const QPoint begin = from + QPoint(0, 20);
-    const QPoint globalBegin = maximised.topLeft() + begin;
-
-    window.moveTo(from);
-    window.press(from);
-    window.moveTo(begin);
-    QTRY_VERIFY(!window.widget.isMaximized());
-    const int x = int(double(begin.x()) / maximised.width() * startGeometry.width());
-    QTRY_COMPARE(window.widget.pos(), QPoint(globalBegin.x() - x, globalBegin.y()));
-
-    // Later moves keep the pointer at x within the restored window.
-    const QPoint to = begin + QPoint(-40, 30);
-    window.moveTo(to);
-    window.release(to);
-    const QPoint globalTo = maximised.topLeft() + to;
-    QTRY_COMPARE(window.widget.pos(), QPoint(globalTo.x() - x, globalTo.y() - globalBegin.y()));
-    QCOMPARE(window.widget.size(), startGeometry.size());
-}
 
 QTEST_MAIN(tst_BorderAdjustFilter)
 #include "tst_borderadjustfilter.moc"

@@ -1,33 +1,25 @@
-#include "ModalRunner.h"
+#include "UiLibSetup.h"
+#include "UiTestSupport.h"
 #include "YFrameDialog.h"
+#include "YTipDlg.h"
 
-#include <QHBoxLayout>
+#include <QFontInfo>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
-#include <QPushButton>
-#include <QWindow>
 
-namespace {
-
-using Buttons = YFrameDialog::StandardButtons;
+using D = YFrameDialog;
+using Buttons = D::StandardButtons;
+Q_DECLARE_METATYPE(Buttons)
 const int shadow = 18;
 
-QWidget *content(QSize size = QSize(300, 100))
-{
-    auto *widget = new QLabel("content");
-    widget->resize(size);
-    return widget;
-}
-
-void clickClose(QDialog *box)
-{
-    QTest::mouseClick(box->findChild<QAbstractButton *>("close"), Qt::LeftButton);
-}
-
-void prepare(YFrameDialog &dialog, YFrameDialog::StandardButtons buttons, QSize size = QSize(300, 100))
+// A 344 x 239 dialog around 300 x 100 content.
+void prepare(YFrameDialog &dialog, Buttons buttons)
 {
     dialog.addButtons(buttons);
-    dialog.setCentralWidget(content(size), true);
+    auto *content = new QLabel("content");
+    content->resize(300, 100);
+    dialog.setCentralWidget(content, true);
 }
 
 int run(YFrameDialog &dialog, const std::function<void(QDialog *)> &interact, bool noShadow = false)
@@ -35,441 +27,290 @@ int run(YFrameDialog &dialog, const std::function<void(QDialog *)> &interact, bo
     return runModal([&] { return dialog.exec(nullptr, noShadow); }, interact);
 }
 
-// Pointer input through the window system interface, in the frame
-// dialog's coordinates at the moment of sending.
-struct Pointer
-{
-    QDialog *box;
-    YFrameDialog *dialog;
-
-    QPoint at(QPoint pos) const { return dialog->mapTo(box, pos); }
-    void move(QPoint pos) { QTest::mouseMove(box->windowHandle(), at(pos)); }
-    void press(QPoint pos) { QTest::mousePress(box->windowHandle(), Qt::LeftButton, {}, at(pos)); }
-    void release(QPoint pos) { QTest::mouseRelease(box->windowHandle(), Qt::LeftButton, {}, at(pos)); }
-    int cursor() const { return dialog->cursor().shape(); }
-    // Released at `end` in the dialog's coordinates after the move; by
-    // default where it was pressed, as the grab point travels with the dialog.
-    void drag(QPoint from, QPoint to, QPoint end)
-    {
-        move(from);
-        press(from);
-        move(to);
-        release(end);
-    }
-    void drag(QPoint from, QPoint to) { drag(from, to, from); }
-
-    // The window system confirms a new geometry later than the widget
-    // takes it; input sent before would land at the old place.
-    bool settled() const
-    {
-        return QTest::qWaitFor([this] { return box->windowHandle()->geometry() == box->geometry(); });
-    }
-};
-
-} // namespace
-
-Q_DECLARE_METATYPE(Buttons)
-
 class tst_YFrameDialog : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void result_data();
-    void result();
-    void execAgainAfterLeavingWrapper();
-    void guardianSwallowsClick();
-    void shownWithoutWrapper();
-    void buttonRowOrderAndCentring();
-    void defaultButtonAndMask();
-    void getText_data();
-    void getText();
-    void cursorZones_data();
-    void cursorZones();
-    void resizeAndMove();
-    void maximiseAndDragRestore();
-    void shadowFollowsActivation();
-};
-
-void tst_YFrameDialog::result_data()
-{
-    QTest::addColumn<Buttons>("buttons");
-    QTest::addColumn<int>("mask");
-    QTest::addColumn<bool>("noShadow");
-    QTest::addColumn<QString>("click");
-    QTest::addColumn<QSize>("size");
-    QTest::addColumn<int>("result");
-
-    const Buttons okCancel = YFrameDialog::Ok | YFrameDialog::Cancel, yesNo = YFrameDialog::Yes | YFrameDialog::No;
-    for (bool noShadow : {false, true}) {
-        const QByteArray tag = noShadow ? " without shadow" : "";
-        QTest::newRow("Ok closed" + tag) << Buttons(YFrameDialog::Ok) << -1 << noShadow << "close" << QSize() << 0x400;
-        QTest::newRow("Ok Cancel closed" + tag) << okCancel << -1 << noShadow << "close" << QSize()
-                                                << int(YFrameDialog::Cancel);
-        QTest::newRow("Yes No closed" + tag) << yesNo << -1 << noShadow << "close" << QSize() << int(YFrameDialog::No);
+    void result_data()
+    {
+        QTest::addColumn<Buttons>("buttons");
+        QTest::addColumn<QString>("click");
+        QTest::addColumn<QString>("row");
+        QTest::addColumn<int>("result");
+        QTest::addColumn<bool>("noShadow");
+        QTest::addColumn<int>("mask");
+        const auto row = [](const QByteArray &name, Buttons buttons, const char *click, const char *shown, int result,
+                            bool noShadow = false, int mask = 0) {
+            QTest::newRow(name) << buttons << QString(click) << QString(shown) << result << noShadow << mask;
+        };
+        for (bool bare : {false, true}) {
+            const QByteArray tag = bare ? " without shadow" : "";
+            row("Ok closed" + tag, D::Ok, "close", "确认:140+60x26", 0x400, bare);
+            row("Ok Cancel closed" + tag, D::Ok | D::Cancel, "close", "确认:98+60x26 取消:182+60x26", D::Cancel, bare);
+            row("Yes No closed" + tag, D::Yes | D::No, "close", "是:110+48x26 否:182+48x26", D::No, bare);
+        }
+        row("one left by mask", D::Yes | D::No | D::Retry, "close", "重试:140+60x26", D::Retry, false, D::Retry);
+        row("no buttons closed", {}, "close", "", 0);
+        row("by role, then value", D::Cancel | D::Save | D::Apply | D::Ok, "确认",
+            "应用:14+60x26 确认:98+60x26 保存:182+60x26 取消:266+60x26", D::Ok);
     }
-    QTest::newRow("one visible after mask") << (yesNo | YFrameDialog::Retry) << int(YFrameDialog::Retry) << false
-                                            << "close" << QSize() << int(YFrameDialog::Retry);
-    QTest::newRow("no buttons closed") << Buttons() << -1 << false << "close" << QSize() << 0;
-    QTest::newRow("Ok clicked") << okCancel << -1 << false << QString::fromUtf8("确认") << QSize(60, 26) << 0x400;
-    QTest::newRow("Cancel clicked") << okCancel << -1 << false << QString::fromUtf8("取消") << QSize(60, 26)
-                                    << int(YFrameDialog::Cancel);
-    QTest::newRow("Yes clicked") << yesNo << -1 << false << QString::fromUtf8("是") << QSize(48, 26)
-                                 << int(YFrameDialog::Yes);
-    QTest::newRow("Discard clicked") << (YFrameDialog::Save | YFrameDialog::Discard | YFrameDialog::Cancel) << -1
-                                     << false << QString::fromUtf8("放弃") << QSize(60, 26)
-                                     << int(YFrameDialog::Discard);
-    QTest::newRow("Save all clicked") << (YFrameDialog::SaveAll | YFrameDialog::NoToAll) << -1 << false
-                                      << QString::fromUtf8("全部保存") << QSize(60, 26)
-                                      << int(YFrameDialog::SaveAll);
-}
 
-void tst_YFrameDialog::result()
-{
-    QFETCH(Buttons, buttons);
-    QFETCH(int, mask);
-    QFETCH(bool, noShadow);
-    QFETCH(QString, click);
-    QFETCH(QSize, size);
-    QFETCH(int, result);
+    // `row` gives the visible buttons left to right as caption:x+size: 24 apart, centred.
+    void result()
+    {
+        QFETCH(Buttons, buttons);
+        QFETCH(QString, click);
+        QFETCH(QString, row);
+        QFETCH(int, result);
+        QFETCH(bool, noShadow);
+        QFETCH(int, mask);
+        YFrameDialog dialog;
+        prepare(dialog, buttons);
+        if (mask)
+            dialog.updateButtonMask(Buttons(mask));
+        const int s = noShadow ? 0 : shadow;
+        const QSize size = dialog.size();
+        const int code = run(dialog, [&](QDialog *box) {
+            QCOMPARE(box->size(), size + QSize(2 * s, 2 * s));
+            QCOMPARE(dialog.geometry(), QRect(QPoint(s, s), size));
+            QCOMPARE(box->testAttribute(Qt::WA_TranslucentBackground), !noShadow);
+            QWidget *group = dialog.findChild<QWidget *>("buttonGroup");
+            QMap<int, QString> shown;
+            for (QAbstractButton *b : group->findChildren<QAbstractButton *>()) {
+                if (!b->isVisible())
+                    continue;
+                shown[b->x()] = QString("%1:%2+%3x%4").arg(b->text()).arg(b->x()).arg(b->width()).arg(b->height());
+                QCOMPARE(b->y(), (group->height() - 15 - 26) / 2);
+            }
+            QCOMPARE(QStringList(shown.values()).join(' '), row);
+            if (click != "close")
+                QCOMPARE(D::standardButton(findButton(box, click)), D::StandardButton(result));
+            ::click(box, click);
+        }, noShadow);
+        QCOMPARE(code, result);
+        QVERIFY(!dialog.parentWidget());
+    }
 
-    YFrameDialog dialog;
-    prepare(dialog, buttons);
-    if (mask >= 0)
-        dialog.updateButtonMask(Buttons(mask));
-    const QSize dialogSize = dialog.size();
-    const int s = noShadow ? 0 : shadow;
+    // The guardian swallows the first click; the dialog returns to its owner
+    // after each run and runs again.
+    void guardianAndReuse()
+    {
+        QWidget owner;
+        owner.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&owner));
+        auto *dialog = new YFrameDialog(&owner);
+        prepare(*dialog, D::Ok | D::Cancel);
+        QList<int> guarded;
+        dialog->setStandardGuardian([&guarded](D::StandardButton b) { return (guarded << b).size() == 1; });
+        for (int result : {D::Cancel, D::Ok}) {
+            const int code = runModal([&] { return dialog->exec(); }, [&](QDialog *box) {
+                QCOMPARE(box->parentWidget(), &owner);
+                click(box, guarded.isEmpty() ? "确认 取消" : "确认");
+            });
+            QCOMPARE(code, result);
+            QCOMPARE(dialog->parentWidget(), &owner);
+            QVERIFY(!dialog->isVisible() && owner.findChildren<QDialog *>().isEmpty());
+        }
+        QCOMPARE(guarded, (QList<int>{D::Ok, D::Cancel, D::Ok}));
+    }
 
-    const int code = run(dialog, [&](QDialog *box) {
-        QCOMPARE(box->layout()->contentsMargins(), QMargins(s, s, s, s));
-        QCOMPARE(box->size(), dialogSize + QSize(2 * s, 2 * s));
-        QCOMPARE(dialog.geometry(), QRect(QPoint(s, s), dialogSize));
-        QCOMPARE(box->testAttribute(Qt::WA_TranslucentBackground), !noShadow);
-        QVERIFY(box->windowFlags() & Qt::FramelessWindowHint);
-        if (click == "close")
-            return clickClose(box);
-        QAbstractButton *button = buttonWithText(box, click);
-        QVERIFY(button);
-        QCOMPARE(button->size(), size);
-        QCOMPARE(YFrameDialog::standardButton(button), YFrameDialog::StandardButton(result));
-        QTest::mouseClick(button, Qt::LeftButton);
-    }, noShadow);
-    QCOMPARE(code, result);
-    QVERIFY(!dialog.parentWidget());
-}
+    void getText_data()
+    {
+        QTest::addColumn<QString>("click");
+        QTest::addColumn<QString>("result");
+        QTest::newRow("ok") << "确认" << "abcdef";
+        QTest::newRow("cancel") << "取消" << "";
+        QTest::newRow("closed") << "close" << "";
+    }
 
-void tst_YFrameDialog::execAgainAfterLeavingWrapper()
-{
-    QWidget owner;
-    owner.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&owner));
-    auto *dialog = new YFrameDialog(&owner);
-    dialog->addButtons(YFrameDialog::Ok | YFrameDialog::Cancel);
-    dialog->setCentralWidget(content(), true);
-    const QList<QPair<const char *, int>> runs = {{"确认", YFrameDialog::Ok}, {"取消", YFrameDialog::Cancel}};
-    for (const auto &[caption, result] : runs) {
-        const int code = runModal([&] { return dialog->exec(); }, [&](QDialog *box) {
-            QCOMPARE(box->parentWidget(), &owner);
-            QTest::mouseClick(buttonWithText(box, QString::fromUtf8(caption)), Qt::LeftButton);
+    void getText()
+    {
+        QFETCH(QString, click);
+        QFETCH(QString, result);
+        QString answer;
+        const auto type = [&](QDialog *box) {
+            QCOMPARE(box->findChild<QLineEdit *>()->text(), QString("abc"));
+            QTest::keyClicks(box->findChild<QLineEdit *>(), "def");
+            ::click(box, click);
+        };
+        runModal([&] { return (answer = D::getText(nullptr, "title", "名称", "abc", {}, nullptr)).size(); }, type);
+        QCOMPARE(answer, result);
+    }
+
+    void mouse_data()
+    {
+        QTest::addColumn<int>("flags");
+        QTest::addColumn<QPoint>("from");
+        QTest::addColumn<QPoint>("by");
+        QTest::addColumn<Qt::CursorShape>("cursor");
+        QTest::addColumn<QRect>("change");
+        const auto row = [](const char *name, int flags, QPoint from, QPoint by, Qt::CursorShape cursor, QRect change) {
+            QTest::newRow(name) << flags << from << by << cursor << change;
+        };
+        const int rb = D::ResizeRight | D::ResizeBottom, all = rb | D::ResizeLeft | D::ResizeTop;
+        // -1 is the far edge; `change` is the wrapper's (dx, dy, dw, dh).
+        row("right keeps left", rb, {-1, 120}, {40, 0}, Qt::SizeHorCursor, {0, 0, 40, 0});
+        row("bottom keeps top", rb, {150, -1}, {0, 30}, Qt::SizeVerCursor, {0, 0, 0, 30});
+        row("top right, top masked", rb, {-2, 0}, {40, -30}, Qt::SizeHorCursor, {0, 0, 39, 0});
+        row("left masked", rb, {0, 120}, {-40, 0}, Qt::ArrowCursor, {});
+        row("top left", all, {0, 0}, {-20, -10}, Qt::SizeFDiagCursor, {-20, -10, 20, 10});
+        row("bottom left", all, {1, -2}, {-20, 10}, Qt::SizeBDiagCursor, {-19, 0, 19, 9});
+        row("left stops at minimum", all, {0, 120}, {500, 0}, Qt::SizeHorCursor, {253, 0, -253, 0});
+        row("header moves", all, {40, 15}, {60, 30}, Qt::ArrowCursor, {60, 30, 0, 0});
+        row("header within drag distance", all, {40, 15}, {4, 5}, Qt::ArrowCursor, {});
+        row("central does nothing", all, {10, 120}, {80, 40}, Qt::ArrowCursor, {});
+    }
+
+    // Hovers at `from`, then drags by `by`; leaving into the shadow restores the arrow.
+    void mouse()
+    {
+        QFETCH(int, flags);
+        QFETCH(QPoint, from);
+        QFETCH(QPoint, by);
+        QFETCH(Qt::CursorShape, cursor);
+        QFETCH(QRect, change);
+        YFrameDialog dialog;
+        prepare(dialog, D::Ok);
+        dialog.setResizeFlags(D::ResizeFlags(flags));
+        run(dialog, [&](QDialog *box) {
+            Pointer pointer{box, {}};
+            const QRect start = box->geometry();
+            pointer.moveTo(dialog.mapToGlobal(QPoint((from.x() + 344) % 344, (from.y() + 239) % 239)));
+            QCOMPARE(dialog.cursor().shape(), cursor);
+            pointer.press();
+            pointer.moveTo(pointer.global + by);
+            pointer.release();
+            QTest::qWait(20);
+            QTRY_COMPARE(box->geometry(), QRect(start.topLeft() + change.topLeft(), start.size() + change.size()));
+            QVERIFY(pointer.settled());
+            pointer.moveTo(dialog.mapToGlobal(QPoint(-6, 120)));
+            QCOMPARE(dialog.cursor().shape(), Qt::ArrowCursor);
+            click(box, "close");
+        });
+    }
+
+    // The shadow turns to the selected one when the wrapper is activated
+    // again; maximising drops it, and a header drag restores the wrapper
+    // with the pointer at the same proportional x.
+    void shadowAndMaximise()
+    {
+        QWidget other;
+        other.setGeometry(1200, 100, 200, 100);
+        other.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&other));
+        YFrameDialog dialog;
+        prepare(dialog, D::Ok);
+        dialog.setMaxEnable();
+        run(dialog, [&](QDialog *box) {
+            const auto blueness = [box] {
+                const QColor c = box->grab().toImage().pixelColor(box->width() / 2, shadow - 2);
+                return c.blue() - c.red();
+            };
+            QVERIFY(blueness() < 10);
+            QApplication::setActiveWindow(&other);
+            QTRY_VERIFY(!box->isActiveWindow());
+            QApplication::setActiveWindow(box);
+            QTRY_VERIFY(box->isActiveWindow());
+            QVERIFY(blueness() > 20);
+            Pointer pointer{box, {}};
+            const QRect normal = box->geometry();
+            const auto toggle = [&](bool maximised) {
+                pointer.moveTo(dialog.mapToGlobal(QPoint(60, 15)));
+                pointer.doubleClick();
+                QTRY_VERIFY(box->isMaximized() == maximised && dialog.isMaximized() == maximised);
+                QVERIFY(pointer.settled());
+                QCOMPARE(box->layout()->contentsMargins().left(), maximised ? 0 : shadow);
+            };
+            toggle(true);
+            QCOMPARE(dialog.normalGeometry(), normal);
+            const int wide = dialog.width();
+            pointer.moveTo(dialog.mapToGlobal(QPoint(wide / 2, 15)));
+            pointer.press();
+            pointer.moveTo(dialog.mapToGlobal(QPoint(wide / 2 + 10, 20)));
+            const QPoint global = pointer.global;
+            QTRY_VERIFY(!box->isMaximized() && !dialog.isMaximized());
+            QTRY_COMPARE(box->geometry(), normal);
+            QVERIFY(pointer.settled());
+            pointer.moveTo(global + QPoint(5, 5));
+            QTRY_COMPARE(box->pos(), pointer.global - QPoint(global.x() * normal.width() / wide + shadow, 15 + shadow));
+            pointer.release();
+            QVERIFY(pointer.settled());
+            toggle(true);
+            toggle(false);
+            QCOMPARE(box->geometry().size(), normal.size());
+            click(box, "close");
+        });
+    }
+
+    // Every image at its size, the style sheet, and the dialogs' font family
+    // mapped to an installed CJK font.
+    void theme()
+    {
+        YUILIB::initialise();
+        const QList<QPair<QStringList, QSize>> groups = {
+            {{"btn_close", "btn_zuidahua", "btn_huanyuan"}, {96, 24}},
+            {{"btn_houtui", "btn_qianjin", "btn_shuaxin2", "btn_cachu"}, {80, 20}},
+            {{"btn_check", "btn_notcheck", "settingPanel/Resources/settingPanel/btn_check",
+              "public/Resources/public/btn_selradio"}, {64, 16}},
+            {{"icon_xunwen", "icon_info", "icon_jinggao", "icon_cuowu"}, {36, 36}},
+            {{"icon_tanyuanjiao", "icon_tanyuanjiao2", "icon_tanzhi", "icon_tanyuanjiao3", "icon_seltanyuanjiao",
+              "icon_seltanyuanjiao2", "icon_seltanzhi", "icon_seltanyuanjiao3"}, {18, 18}}};
+        for (const auto &[names, size] : groups) {
+            for (const QString &name : names) {
+                const QString file = name.contains("btn_") ? name + "_dis_nor_hot_pre.png" : name + ".png";
+                const QString path = name.contains('/') ? ":/" + file : ":/YBrowserRunner/Resources/" + file;
+                QVERIFY2(QImage(path).size() == size, qPrintable(path));
+            }
+        }
+        QFile qss(":/YBrowserRunner/Resources/CorvaneDialog.qss");
+        QVERIFY(qss.open(QIODevice::ReadOnly) && qss.readAll().contains("#centralFrame"));
+        QCOMPARE(QFontInfo(QFont("微软雅黑")).family(), QString("WenQuanYi Micro Hei"));
+    }
+
+    void tipSizing_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QSize>("size");
+        QFont font("微软雅黑");
+        font.setPixelSize(12);
+        const QFontMetrics metrics(font);
+        const int line = metrics.height() + 8;
+        const QString wide = "这是一段很长的提示文字，用来检查宽度是否按最长的一行计算。";
+        QTest::newRow("empty") << QString() << QSize(242, 135);
+        QTest::newRow("wide line") << wide << QSize(metrics.horizontalAdvance(wide) + 92, qMax(38, line) + 97);
+        QTest::newRow("three lines") << "a\nb\nc" << QSize(242, 3 * line + 97);
+    }
+
+    void tipSizing()
+    {
+        QFETCH(QString, text);
+        QFETCH(QSize, size);
+        YTipDlg dialog;
+        dialog.setText(text);
+        QCOMPARE(dialog.size(), size);
+    }
+
+    void tipQuestion_data()
+    {
+        QTest::addColumn<QString>("click");
+        QTest::addColumn<int>("result");
+        QTest::newRow("closed") << "close" << int(D::No);
+        QTest::newRow("yes") << "是" << int(D::Yes);
+    }
+
+    void tipQuestion()
+    {
+        QFETCH(QString, click);
+        QFETCH(int, result);
+        const int code = runModal([] { return int(YTipDlg::question(nullptr, "提示", "是否继续？")); }, [&](QDialog *box) {
+            QCOMPARE(box->findChild<YTipDlg *>()->icon(), YTipDlg::Question);
+            QCOMPARE(box->findChild<QLabel *>("textLabel")->text(), QString("是否继续？"));
+            ::click(box, click);
         });
         QCOMPARE(code, result);
-        QCOMPARE(dialog->parentWidget(), &owner);
-        QVERIFY(!dialog->isVisible());
-        QVERIFY(owner.findChildren<QDialog *>().isEmpty());
     }
-}
-
-void tst_YFrameDialog::guardianSwallowsClick()
-{
-    YFrameDialog dialog;
-    prepare(dialog, YFrameDialog::Ok | YFrameDialog::Cancel);
-    QList<int> guarded;
-    dialog.setStandardGuardian([&guarded](YFrameDialog::StandardButton b) {
-        guarded << b;
-        return b == YFrameDialog::Ok;
-    });
-    const int code = run(dialog, [&](QDialog *box) {
-        QTest::mouseClick(dialog.button(YFrameDialog::Ok), Qt::LeftButton);
-        QTest::qWait(50);
-        QVERIFY(box->isVisible());
-        QTest::mouseClick(dialog.button(YFrameDialog::Cancel), Qt::LeftButton);
-    });
-    QCOMPARE(code, int(YFrameDialog::Cancel));
-    QCOMPARE(guarded, (QList<int>{YFrameDialog::Ok, YFrameDialog::Cancel}));
-}
-
-void tst_YFrameDialog::shownWithoutWrapper()
-{
-    YFrameDialog dialog;
-    prepare(dialog, YFrameDialog::Ok | YFrameDialog::Cancel);
-    dialog.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-    QVERIFY(dialog.windowFlags() & Qt::FramelessWindowHint);
-    QVERIFY(dialog.isWindow());
-    QVERIFY(dialog.button(YFrameDialog::Ok)->isVisible());
-
-    dialog.done(YFrameDialog::Ok);
-    dialog.accept();
-    dialog.reject();
-    QVERIFY(dialog.isVisible());
-    QTest::mouseClick(dialog.button(YFrameDialog::Ok), Qt::LeftButton);
-    QTRY_VERIFY(!dialog.isVisible());
-}
-
-void tst_YFrameDialog::buttonRowOrderAndCentring()
-{
-    YFrameDialog dialog;
-    prepare(dialog, YFrameDialog::Cancel | YFrameDialog::Save | YFrameDialog::Apply | YFrameDialog::Ok, QSize(400, 100));
-    QList<QAbstractButton *> expected = {dialog.button(YFrameDialog::Apply), dialog.button(YFrameDialog::Ok),
-                                         dialog.button(YFrameDialog::Save), dialog.button(YFrameDialog::Cancel)};
-    run(dialog, [&](QDialog *box) {
-        QWidget *row = dialog.findChild<QWidget *>("buttonGroup");
-        for (int i = 1; i < expected.size(); ++i)
-            QCOMPARE(expected.at(i)->x() - expected.at(i - 1)->geometry().right() - 1, 24);
-        const int left = expected.first()->x();
-        const int right = row->width() - expected.last()->geometry().right() - 1;
-        QVERIFY2(qAbs(left - right) <= 1, qPrintable(QString("%1 vs %2").arg(left).arg(right)));
-        QCOMPARE(expected.first()->y(), (row->height() - 15 - 26) / 2);
-        clickClose(box);
-    });
-}
-
-void tst_YFrameDialog::defaultButtonAndMask()
-{
-    YFrameDialog dialog;
-    QCOMPARE(dialog.button(YFrameDialog::NoButton), nullptr);
-    dialog.addButtons(YFrameDialog::Ok | YFrameDialog::Cancel);
-    QAbstractButton *ok = dialog.button(YFrameDialog::Ok), *cancel = dialog.button(YFrameDialog::Cancel);
-    dialog.setDefaultButton(YFrameDialog::NoButton);
-    QVERIFY(qobject_cast<QPushButton *>(ok)->isDefault());
-    ok->setProperty("ROLE", 2);
-    cancel->setProperty("ROLE", 1);
-    dialog.setDefaultButton(YFrameDialog::NoButton);
-    QVERIFY(qobject_cast<QPushButton *>(cancel)->isDefault());
-    QCOMPARE(YFrameDialog::buttonRole(cancel), YFrameDialog::RejectRole);
-
-    auto *custom = new QPushButton("custom", &dialog);
-    dialog.addButton(custom, YFrameDialog::DestructiveRole);
-    QCOMPARE(custom->property("_standard_button_").toInt(), 0);
-    QCOMPARE(custom->property("_button_role_").toInt(), 4);
-    const auto visible = [&] {
-        return QList<bool>{ok->isVisibleTo(&dialog), cancel->isVisibleTo(&dialog), custom->isVisibleTo(&dialog)};
-    };
-    dialog.updateButtonMask(Buttons());
-    QCOMPARE(visible(), (QList<bool>{false, false, false}));
-    dialog.updateButtonMask(YFrameDialog::Cancel | YFrameDialog::Help);
-    QCOMPARE(visible(), (QList<bool>{false, true, false}));
-}
-
-void tst_YFrameDialog::getText_data()
-{
-    QTest::addColumn<QString>("typed");
-    QTest::addColumn<QString>("action");
-    QTest::addColumn<QString>("result");
-
-    QTest::newRow("ok") << "def" << QString::fromUtf8("确认") << "abcdef";
-    QTest::newRow("cancel") << "def" << QString::fromUtf8("取消") << "";
-    QTest::newRow("close") << "def" << "close" << "";
-    QTest::newRow("checker blocks empty") << "" << "clear" << "";
-}
-
-void tst_YFrameDialog::getText()
-{
-    QFETCH(QString, typed);
-    QFETCH(QString, action);
-    QFETCH(QString, result);
-
-    QString answer;
-    runModal(
-        [&] {
-            answer = YFrameDialog::getText(nullptr, "title", QString::fromUtf8("名称"), "abc",
-                                           [](const QString &text) { return text.isEmpty(); }, nullptr);
-            return 0;
-        },
-        [&](QDialog *box) {
-            auto *edit = box->findChild<QLineEdit *>();
-            QVERIFY(edit);
-            QCOMPARE(edit->text(), QString("abc"));
-            QTest::keyClicks(edit, typed);
-            if (action == "close") {
-                clickClose(box);
-            } else if (action == "clear") {
-                edit->clear();
-                QTest::mouseClick(buttonWithText(box, QString::fromUtf8("确认")), Qt::LeftButton);
-                QTest::qWait(50);
-                QVERIFY(box->isVisible());
-                QTest::keyClicks(edit, "x");
-                QTest::mouseClick(buttonWithText(box, QString::fromUtf8("取消")), Qt::LeftButton);
-            } else {
-                QTest::mouseClick(buttonWithText(box, action), Qt::LeftButton);
-            }
-        });
-    QCOMPARE(answer, result);
-}
-
-void tst_YFrameDialog::cursorZones_data()
-{
-    QTest::addColumn<int>("flags");
-    QTest::addColumn<QPoint>("pos");
-    QTest::addColumn<int>("cursor");
-
-    const int standard = YFrameDialog::ResizeRight | YFrameDialog::ResizeBottom;
-    const int all = standard | YFrameDialog::ResizeLeft | YFrameDialog::ResizeTop;
-    // Dialog of 344 x 239 (300 x 100 content); -1 stands for the far edge.
-    QTest::newRow("left masked") << standard << QPoint(0, 120) << int(Qt::ArrowCursor);
-    QTest::newRow("top masked") << standard << QPoint(150, 1) << int(Qt::ArrowCursor);
-    QTest::newRow("right") << standard << QPoint(-1, 120) << int(Qt::SizeHorCursor);
-    QTest::newRow("bottom") << standard << QPoint(150, -1) << int(Qt::SizeVerCursor);
-    QTest::newRow("bottom right") << standard << QPoint(-1, -1) << int(Qt::SizeFDiagCursor);
-    QTest::newRow("top right, top masked") << standard << QPoint(-2, 0) << int(Qt::SizeHorCursor);
-    QTest::newRow("left allowed") << all << QPoint(1, 120) << int(Qt::SizeHorCursor);
-    QTest::newRow("top left") << all << QPoint(0, 0) << int(Qt::SizeFDiagCursor);
-    QTest::newRow("bottom left") << all << QPoint(1, -2) << int(Qt::SizeBDiagCursor);
-    QTest::newRow("header") << all << QPoint(150, 15) << int(Qt::ArrowCursor);
-    QTest::newRow("central") << all << QPoint(150, 120) << int(Qt::ArrowCursor);
-}
-
-void tst_YFrameDialog::cursorZones()
-{
-    QFETCH(int, flags);
-    QFETCH(QPoint, pos);
-    QFETCH(int, cursor);
-
-    YFrameDialog dialog;
-    prepare(dialog, YFrameDialog::Ok);
-    dialog.setResizeFlags(YFrameDialog::ResizeFlags(flags));
-    QCOMPARE(dialog.size(), QSize(344, 239));
-    run(dialog, [&](QDialog *box) {
-        Pointer pointer{box, &dialog};
-        const QPoint target(pos.x() < 0 ? dialog.width() + pos.x() : pos.x(),
-                            pos.y() < 0 ? dialog.height() + pos.y() : pos.y());
-        pointer.move(QPoint(150, 120));
-        QCOMPARE(pointer.cursor(), int(Qt::ArrowCursor));
-        pointer.move(target);
-        QCOMPARE(pointer.cursor(), cursor);
-        // Leaving the dialog into the shadow margin restores the arrow.
-        pointer.move(QPoint(-6, 120));
-        QCOMPARE(pointer.cursor(), int(Qt::ArrowCursor));
-        clickClose(box);
-    });
-}
-
-void tst_YFrameDialog::resizeAndMove()
-{
-    YFrameDialog dialog;
-    prepare(dialog, YFrameDialog::Ok);
-    dialog.setResizeFlags(YFrameDialog::ResizeLeft | YFrameDialog::ResizeRight | YFrameDialog::ResizeBottom);
-    run(dialog, [&](QDialog *box) {
-        Pointer pointer{box, &dialog};
-        const QRect start = box->geometry();
-
-        // Right border: the left edge stays.
-        pointer.drag(QPoint(dialog.width() - 1, 120), QPoint(dialog.width() + 39, 120), QPoint(dialog.width() + 39, 120));
-        QTRY_COMPARE(box->geometry(), QRect(start.topLeft(), start.size() + QSize(40, 0)));
-        QVERIFY(pointer.settled());
-
-        // Left border: never narrower than the minimum.
-        const QRect wide = box->geometry();
-        pointer.drag(QPoint(0, 120), QPoint(dialog.width() + 100, 120));
-        QTRY_COMPARE(box->geometry().right(), wide.right());
-        QCOMPARE(box->width(), box->minimumWidth() + 1);
-        QVERIFY(pointer.settled());
-
-        // Header drag moves the wrapper by the pointer's travel.
-        const QRect moved = box->geometry().translated(60, 30);
-        pointer.drag(QPoint(40, 15), QPoint(100, 45));
-        QTRY_COMPARE(box->geometry(), moved);
-        QVERIFY(pointer.settled());
-
-        // A drag starting on the central frame does nothing, nor should a
-        // header press that moves within the drag distance.
-        pointer.drag(QPoint(10, 120), QPoint(90, 160));
-        QTest::qWait(20);
-        QCOMPARE(box->geometry(), moved);
-        pointer.drag(QPoint(40, 15), QPoint(44, 20));
-        QTest::qWait(20);
-        QCOMPARE(box->geometry(), moved);
-        clickClose(box);
-    });
-}
-
-void tst_YFrameDialog::maximiseAndDragRestore()
-{
-    YFrameDialog dialog;
-    prepare(dialog, YFrameDialog::Ok);
-    dialog.setMaxEnable();
-    auto *max = dialog.findChild<QAbstractButton *>("max");
-    run(dialog, [&](QDialog *box) {
-        Pointer pointer{box, &dialog};
-        const QRect normal = box->geometry();
-        QCOMPARE(max->toolTip(), QString::fromUtf8("最大化"));
-
-        pointer.move(QPoint(60, 15));
-        QTest::mouseDClick(box->windowHandle(), Qt::LeftButton, {}, pointer.at(QPoint(60, 15)));
-        QTRY_VERIFY(box->isMaximized());
-        QVERIFY(dialog.isMaximized());
-        QCOMPARE(dialog.normalGeometry(), normal);
-        QCOMPARE(box->layout()->contentsMargins(), QMargins());
-        QCOMPARE(max->toolTip(), QString::fromUtf8("还原"));
-        QVERIFY(pointer.settled());
-
-        // Dragging the header restores instead of moving, keeping the
-        // pointer's proportional position for the following moves.
-        const int maximisedWidth = dialog.width();
-        pointer.move(QPoint(maximisedWidth / 2, 15));
-        pointer.press(QPoint(maximisedWidth / 2, 15));
-        const QPoint global = dialog.mapToGlobal(QPoint(maximisedWidth / 2 + 10, 20));
-        QTest::mouseMove(box->windowHandle(), box->mapFromGlobal(global));
-        QTRY_VERIFY(!box->isMaximized());
-        QVERIFY(!dialog.isMaximized());
-        QTRY_COMPARE(box->geometry(), normal);
-        QVERIFY(pointer.settled());
-        QCOMPARE(box->layout()->contentsMargins(), QMargins(shadow, shadow, shadow, shadow));
-
-        const QPoint next = global + QPoint(5, 5);
-        QTest::mouseMove(box->windowHandle(), box->mapFromGlobal(next));
-        const int pressX = global.x() * normal.width() / maximisedWidth;
-        QTRY_COMPARE(box->pos(), next - QPoint(pressX + shadow, 15 + shadow));
-        QTest::mouseRelease(box->windowHandle(), Qt::LeftButton, {}, box->mapFromGlobal(next));
-        QVERIFY(pointer.settled());
-
-        // A double click on the header restores as well as it maximises.
-        for (bool maximised : {true, false}) {
-            pointer.move(QPoint(60, 15));
-            QTest::mouseDClick(box->windowHandle(), Qt::LeftButton, {}, pointer.at(QPoint(60, 15)));
-            QTRY_COMPARE(box->isMaximized(), maximised);
-            QVERIFY(pointer.settled());
-        }
-        QCOMPARE(box->geometry().size(), normal.size());
-        clickClose(box);
-    });
-}
-
-void tst_YFrameDialog::shadowFollowsActivation()
-{
-    QWidget other;
-    other.setGeometry(1200, 100, 200, 100);
-    other.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&other));
-
-    YFrameDialog dialog;
-    prepare(dialog, YFrameDialog::Ok);
-    run(dialog, [&](QDialog *box) {
-        const QPoint probe(box->width() / 2, shadow - 2);
-        const auto blueness = [box, probe] {
-            const QColor c = box->grab().toImage().pixelColor(probe);
-            return c.blue() - c.red();
-        };
-        QVERIFY(blueness() < 10);
-
-        QApplication::setActiveWindow(&other);
-        QTRY_VERIFY(!box->isActiveWindow());
-        QApplication::setActiveWindow(box);
-        QTRY_VERIFY(box->isActiveWindow());
-        QVERIFY2(blueness() > 20, "active wrapper uses the selected shadow");
-        clickClose(box);
-    });
-}
+};
 
 QTEST_MAIN(tst_YFrameDialog)
 #include "tst_yframedialog.moc"
