@@ -10,11 +10,7 @@
 #include <cstdio>
 
 namespace {
-void trace(const QString& line)
-{
-    std::printf("%s\n", line.toUtf8().constData());
-    std::fflush(stdout);
-}
+void trace(const QString& line) { std::puts(line.toUtf8().constData()); }
 
 QString state(const char* step)
 {
@@ -26,9 +22,7 @@ QString state(const char* step)
         .arg(QCoreApplication::instance() ? QCoreApplication::translate("QPlatformTheme", "Cancel") : QString());
 }
 
-class HostLinkProbe : public QObject
-{
-public:
+struct HostLinkProbe : QObject {
     ~HostLinkProbe() override { trace(state("hostlink-destroyed")); }
 };
 
@@ -40,7 +34,8 @@ HookRegistration atExit(exitHooks(), [] { trace(state("exit-hook")); });
 int main(int argc, char* argv[])
 {
     const int status = RunnerStartup::run(argc, argv, [](const QString& server, const QString& params, const QString& hello) {
-        trace(state("hostlink") + QStringLiteral(" args=%1|%2|%3").arg(server, params, hello));
+        trace(state("hostlink") + QStringLiteral(" args=%1|%2|%3 gles=%4").arg(server, params, hello)
+                                      .arg(QCoreApplication::testAttribute(Qt::AA_UseOpenGLES)));
         log("probe");
         QTimer::singleShot(0, qApp, [] { trace(state("loop")); QCoreApplication::exit(0); });
         return std::unique_ptr<QObject>(new HostLinkProbe);

@@ -4,25 +4,13 @@
 #include <QProcess>
 #include <QRegularExpression>
 
-#include <ctime>
 #include <sys/resource.h>
 
-// Crashes never leave a core file behind in the build tree.
-class NoCoreProcess : public QProcess
+// The crashing children inherit it: no core file left in the build tree.
+inline void forbidCoreFiles()
 {
-protected:
-    void setupChildProcess() override
-    {
-        const rlimit none = {0, 0};
-        setrlimit(RLIMIT_CORE, &none);
-    }
-};
-
-inline qint64 monotonicNanoseconds()
-{
-    timespec now;
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return qint64(now.tv_sec) * 1000000000LL + now.tv_nsec;
+    const rlimit none = {0, 0};
+    setrlimit(RLIMIT_CORE, &none);
 }
 
 // The path of the one file in the directory, empty when there are none or several.

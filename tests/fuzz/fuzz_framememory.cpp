@@ -38,10 +38,9 @@ void addSegment(const QString& key, qint64 hostBytes)
     segments.push_back(std::move(segment));
 }
 
-class Input
-{
-public:
-    Input(const uint8_t* data, size_t size) : data(data), left(size) {}
+struct Input {
+    const uint8_t* data;
+    size_t left;
 
     template <typename T> T take()
     {
@@ -52,10 +51,6 @@ public:
         left -= n;
         return value;
     }
-
-private:
-    const uint8_t* data;
-    size_t left;
 };
 
 const QImage::Format formats[] = { QImage::Format_ARGB32, QImage::Format_RGB32, QImage::Format_ARGB32_Premultiplied,
@@ -63,20 +58,13 @@ const QImage::Format formats[] = { QImage::Format_ARGB32, QImage::Format_RGB32, 
                                    QImage::Format_RGBA8888, QImage::Format_Grayscale8, QImage::Format_RGB888,
                                    QImage::Format_Invalid };
 
-uchar* base(const FrameMemory& memory)
-{
-    return reinterpret_cast<uchar*>(memory.bufferA());
-}
-
 // Bytes the mapping holds past the segment's end, up to the page boundary:
 // never written by anyone, so still zero.
 bool slackIsZero(const FrameMemory& memory)
 {
-    const qint64 page = sysconf(_SC_PAGESIZE);
-    const qint64 end = memory.size();
-    const qint64 mapped = (end + page - 1) / page * page;
-    for (qint64 i = end; i < mapped; ++i) {
-        if (base(memory)[i] != 0)
+    const auto* bytes = reinterpret_cast<const uchar*>(memory.bufferA());
+    for (qint64 i = memory.size(); i % sysconf(_SC_PAGESIZE) != 0; ++i) {
+        if (bytes[i] != 0)
             return false;
     }
     return true;
@@ -112,7 +100,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    Input in(data, size);
+    Input in{data, size};
     FrameMemory& memory = *segments[in.take<uint8_t>() % segments.size()].memory;
     const bool second = in.take<uint8_t>() & 1;
     FrameHeader* header = second ? memory.bufferB() : memory.bufferA();
@@ -126,25 +114,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     header->dirtyY = in.take<int32_t>();
     header->dirtyWidth = in.take<int32_t>();
     header->dirtyHeight = in.take<int32_t>();
-    const int32_t width = in.take<int32_t>(), height = in.take<int32_t>();
-    if (raw) {
-        header->width = width;
-        header->height = height;
-    } else {
-        const QSize bounded = memory.boundedSize(QSize(width, height));
-        header->width = bounded.width();
-        header->height = bounded.height();
-    }
-    const QPoint pos(in.take<int32_t>(), in.take<int32_t>());
+    const QSize asked{in.take<int32_t>(), in.take<int32_t>()};
+    const QSize sized = raw ? asked : memory.boundedSize(asked);
+    header->width = sized.width();
+    header->height = sized.height();
+    const QPoint pos{in.take<int32_t>(), in.take<int32_t>()};
     const QImage image = makeImage(in);
 
     FrameHeader otherBefore {};
     if (other)
         std::memcpy(&otherBefore, other, sizeof otherBefore);
     memory.writeUpdate(header, pos, image);
-    if (other && std::memcmp(&otherBefore, other, sizeof otherBefore) != 0)
-        std::abort();
-    if (!slackIsZero(memory))
+    if ((other && std::memcmp(&otherBefore, other, sizeof otherBefore) != 0) || !slackIsZero(memory))
         std::abort();
 
     const qint64 w = header->width;
@@ -154,9 +135,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // overflows 64 bits.
     if (qint64(pos.y()) + 1 > memory.capacity(header) / (w * 4))
         return 0;
-    const QImage argb = image.convertToFormat(QImage::Format_ARGB32);
     const uchar* landed = header->pixels() + qint64(pos.y()) * w * 4 + qint64(pos.x()) * 4;
-    const QImage& source = image.depth() == 32 ? image : argb;
+    const QImage source = image.depth() == 32 ? image : image.convertToFormat(QImage::Format_ARGB32);
     if (std::memcmp(landed, source.constScanLine(0), 4) != 0)
         std::abort();
     return 0;

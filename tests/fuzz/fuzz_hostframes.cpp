@@ -13,14 +13,13 @@
 #include <cstdlib>
 
 namespace {
-QApplication* app = nullptr;
 QLocalServer* server = nullptr;
 }
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    app = new QApplication(*argc, *argv);
+    new QApplication(*argc, *argv);
     server = new QLocalServer;
     if (!server->listen(QStringLiteral("ybr-fuzz-") + QUuid::createUuid().toString(QUuid::Id128)))
         std::abort();
