@@ -1,6 +1,6 @@
 #include "ChromiumPeer.h"
 
-#include "ProcessTree.h"
+#include "ProcessProbe.h"
 
 #include <QElapsedTimer>
 #include <QImage>
@@ -114,8 +114,8 @@ BenchResult ChromiumPeer::screencast(const QString& pageUrl, const QString& page
 {
     BenchResult result { "chromium-screencast", page, size };
     const QString session = openPage(pageUrl, size);
-    ProcessTree tree(chromium.processId());
-    const ProcessTree::Sample before = tree.sample();
+    const ProcessProbe probe(pid_t(chromium.processId()));
+    const ProcessProbe::Usage before = probe.whole();
     devtools.call("Page.startScreencast",
         { { "format", "jpeg" }, { "quality", 80 }, { "maxWidth", size.width() }, { "maxHeight", size.height() } },
         session);
@@ -139,14 +139,14 @@ BenchResult ChromiumPeer::screencast(const QString& pageUrl, const QString& page
     }
     const double elapsed = clock.nsecsElapsed() / 1e9;
     devtools.call("Page.stopScreencast", {}, session);
-    const ProcessTree::Sample after = tree.sample();
+    const ProcessProbe::Usage after = probe.whole();
     result.seconds = elapsed;
     result.takenPerSecond = taken / elapsed;
     result.newPerSecond = changed / elapsed;
     result.renderMedianMs = percentile(decodeMs, 0.5);
     result.renderP95Ms = percentile(decodeMs, 0.95);
     result.cpuPercent = 100.0 * (after.cpuSeconds - before.cpuSeconds) / elapsed;
-    result.residentMiB = after.residentBytes / 1048576.0;
+    result.residentMiB = after.rssKb / 1024.0;
     if (!previous.isNull() && previous.size() != size)
         result.note = QStringLiteral("frames %1x%2").arg(previous.width()).arg(previous.height());
     closePage(session);
@@ -157,8 +157,8 @@ BenchResult ChromiumPeer::screenshot(const QString& pageUrl, const QString& page
 {
     BenchResult result { "chromium-screenshot", page, size };
     const QString session = openPage(pageUrl, size);
-    ProcessTree tree(chromium.processId());
-    const ProcessTree::Sample before = tree.sample();
+    const ProcessProbe probe(pid_t(chromium.processId()));
+    const ProcessProbe::Usage before = probe.whole();
     std::vector<double> decodeMs;
     int taken = 0;
     int changed = 0;
@@ -177,14 +177,14 @@ BenchResult ChromiumPeer::screenshot(const QString& pageUrl, const QString& page
         previous = decoded.image;
     }
     const double elapsed = clock.nsecsElapsed() / 1e9;
-    const ProcessTree::Sample after = tree.sample();
+    const ProcessProbe::Usage after = probe.whole();
     result.seconds = elapsed;
     result.takenPerSecond = taken / elapsed;
     result.newPerSecond = changed / elapsed;
     result.renderMedianMs = percentile(decodeMs, 0.5);
     result.renderP95Ms = percentile(decodeMs, 0.95);
     result.cpuPercent = 100.0 * (after.cpuSeconds - before.cpuSeconds) / elapsed;
-    result.residentMiB = after.residentBytes / 1048576.0;
+    result.residentMiB = after.rssKb / 1024.0;
     if (!previous.isNull() && previous.size() != size)
         result.note = QStringLiteral("frames %1x%2").arg(previous.width()).arg(previous.height());
     closePage(session);

@@ -1,7 +1,7 @@
 #include "RunnerBench.h"
 
 #include "FrameReader.h"
-#include "ProcessTree.h"
+#include "ProcessProbe.h"
 #include "RunnerHost.h"
 
 #include <QCoreApplication>
@@ -116,12 +116,11 @@ double RunnerBench::measureUncaptured(const QString& pageUrl, const QSize& size,
 
 void RunnerBench::consume(RunnerHost& host, FrameReader& reader, BenchResult* result)
 {
-    Q_UNUSED(host);
     spin(warmUpMs);
-    ProcessTree tree(host.process().processId());
+    const ProcessProbe probe(pid_t(host.process().processId()));
     QFile timings(home.filePath("timings"));
     const qint64 from = timings.size();
-    const ProcessTree::Sample before = tree.sample();
+    const ProcessProbe::Usage before = probe.whole();
     QElapsedTimer clock;
     clock.start();
     int taken = 0;
@@ -144,7 +143,7 @@ void RunnerBench::consume(RunnerHost& host, FrameReader& reader, BenchResult* re
     spin(seconds * 1000);
     poll.stop();
     const double elapsed = clock.nsecsElapsed() / 1e9;
-    const ProcessTree::Sample after = tree.sample();
+    const ProcessProbe::Usage after = probe.whole();
     const Timings figures = readTimings(from, timings.size());
 
     result->seconds = elapsed;
@@ -158,7 +157,7 @@ void RunnerBench::consume(RunnerHost& host, FrameReader& reader, BenchResult* re
         jitter.push_back(std::abs(interval - 30.0));
     result->jitterP95Ms = percentile(jitter, 0.95);
     result->cpuPercent = 100.0 * (after.cpuSeconds - before.cpuSeconds) / elapsed;
-    result->residentMiB = after.residentBytes / 1048576.0;
+    result->residentMiB = after.rssKb / 1024.0;
 }
 
 RunnerBench::Timings RunnerBench::readTimings(qint64 from, qint64 to) const

@@ -1,6 +1,7 @@
 #include "ProcessProbe.h"
 
 #include <dirent.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -10,12 +11,18 @@
 
 namespace {
 
-pid_t parentOf(pid_t pid)
+struct Stat {
+    pid_t parent = -1;
+    double cpuSeconds = 0;
+};
+
+Stat readStat(pid_t pid)
 {
+    Stat stat;
     const std::string path = "/proc/" + std::to_string(pid) + "/stat";
     FILE* file = std::fopen(path.c_str(), "r");
     if (!file)
-        return -1;
+        return stat;
     char buffer[1024] = {};
     const size_t n = std::fread(buffer, 1, sizeof buffer - 1, file);
     std::fclose(file);
@@ -23,12 +30,18 @@ pid_t parentOf(pid_t pid)
     // The command name may hold spaces and parentheses: fields restart after the last ')'.
     const char* close = std::strrchr(buffer, ')');
     if (!close)
-        return -1;
+        return stat;
     char state = 0;
     int parent = -1;
-    if (std::sscanf(close + 1, " %c %d", &state, &parent) != 2)
-        return -1;
-    return parent;
+    unsigned long long user = 0;
+    unsigned long long system = 0;
+    if (std::sscanf(close + 1, " %c %d %*d %*d %*d %*d %*u %*u %*u %*u %*u %llu %llu", &state, &parent, &user,
+                    &system) == 4) {
+        static const double ticks = double(sysconf(_SC_CLK_TCK));
+        stat.parent = parent;
+        stat.cpuSeconds = double(user + system) / ticks;
+    }
+    return stat;
 }
 
 int countEntries(const std::string& path)
@@ -72,6 +85,7 @@ ProcessProbe::Usage ProcessProbe::read(pid_t pid)
     }
     std::fclose(file);
     usage.fds = countEntries(base + "/fd");
+    usage.cpuSeconds = readStat(pid).cpuSeconds;
     usage.processes = 1;
     return usage;
 }
@@ -91,7 +105,7 @@ std::vector<pid_t> ProcessProbe::descendants() const
         char* end = nullptr;
         const long pid = std::strtol(entry->d_name, &end, 10);
         if (pid > 0 && end && *end == 0)
-            children.emplace(parentOf(pid_t(pid)), pid_t(pid));
+            children.emplace(readStat(pid_t(pid)).parent, pid_t(pid));
     }
     closedir(dir);
     std::vector<pid_t> found;
@@ -111,14 +125,26 @@ std::vector<pid_t> ProcessProbe::descendants() const
 ProcessProbe::Usage ProcessProbe::helpers() const
 {
     Usage sum;
-    for (pid_t pid : descendants()) {
-        const Usage one = read(pid);
-        sum.rssKb += one.rssKb;
-        sum.anonKb += one.anonKb;
-        sum.shmemKb += one.shmemKb;
-        sum.fds += one.fds;
-        sum.threads += one.threads;
-        sum.processes += one.processes;
-    }
+    for (pid_t pid : descendants())
+        sum += read(pid);
     return sum;
+}
+
+ProcessProbe::Usage ProcessProbe::whole() const
+{
+    Usage sum = root();
+    sum += helpers();
+    return sum;
+}
+
+ProcessProbe::Usage& ProcessProbe::Usage::operator+=(const Usage& other)
+{
+    rssKb += other.rssKb;
+    anonKb += other.anonKb;
+    shmemKb += other.shmemKb;
+    cpuSeconds += other.cpuSeconds;
+    fds += other.fds;
+    threads += other.threads;
+    processes += other.processes;
+    return *this;
 }

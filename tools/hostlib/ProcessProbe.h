@@ -4,8 +4,9 @@
 
 #include <vector>
 
-// What /proc tells about one process and the processes it started: resident
-// memory, open descriptors and threads. Linux only; another platform adds
+// What /proc tells about one process and the processes it started (the
+// engine's helpers are the runner's children): resident memory, CPU time,
+// open descriptors and threads. Linux only; another platform adds
 // its own source file for the same interface.
 class ProcessProbe
 {
@@ -16,9 +17,12 @@ public:
         // touched (the frame segment, the engine's frame transport).
         long anonKb = 0;
         long shmemKb = 0;
+        double cpuSeconds = 0;
         int fds = 0;
         int threads = 0;
         int processes = 0;
+
+        Usage& operator+=(const Usage& other);
     };
 
     explicit ProcessProbe(pid_t root);
@@ -26,6 +30,7 @@ public:
     Usage root() const;
     // Every descendant of the root, at any depth, summed.
     Usage helpers() const;
+    Usage whole() const;
 
 private:
     static Usage read(pid_t pid);
