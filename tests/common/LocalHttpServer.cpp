@@ -7,35 +7,6 @@
 
 #include <memory>
 
-LocalHttpServer::Response LocalHttpServer::Response::html(const QByteArray& body)
-{
-    return content("text/html; charset=utf-8", body);
-}
-
-LocalHttpServer::Response LocalHttpServer::Response::content(const QByteArray& contentType, const QByteArray& body)
-{
-    Response response;
-    response.headers.append({ "Content-Type", contentType });
-    response.body = body;
-    return response;
-}
-
-LocalHttpServer::Response& LocalHttpServer::Response::header(const QByteArray& name, const QByteArray& value)
-{
-    headers.append({ name, value });
-    return *this;
-}
-
-LocalHttpServer::LocalHttpServer(QObject* parent)
-    : QTcpServer(parent)
-{
-}
-
-bool LocalHttpServer::start()
-{
-    return listen(QHostAddress::LocalHost);
-}
-
 bool LocalHttpServer::startTls(const QSslCertificate& certificate, const QSslKey& key)
 {
     tls = true;
@@ -46,15 +17,13 @@ bool LocalHttpServer::startTls(const QSslCertificate& certificate, const QSslKey
 
 bool LocalHttpServer::makeSelfSigned(const QString& directory, QSslCertificate* certificate, QSslKey* key)
 {
-    const QString keyPath = QDir(directory).filePath("key.pem");
-    const QString certPath = QDir(directory).filePath("cert.pem");
+    const QString keyPath = QDir(directory).filePath("key.pem"), certPath = QDir(directory).filePath("cert.pem");
     QProcess openssl;
     openssl.start("openssl", { "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2",
                                "-subj", "/CN=127.0.0.1", "-keyout", keyPath, "-out", certPath });
     if (!openssl.waitForFinished(60000) || openssl.exitStatus() != QProcess::NormalExit || openssl.exitCode() != 0)
         return false;
-    QFile keyFile(keyPath);
-    QFile certFile(certPath);
+    QFile keyFile(keyPath), certFile(certPath);
     if (!keyFile.open(QIODevice::ReadOnly) || !certFile.open(QIODevice::ReadOnly))
         return false;
     *key = QSslKey(keyFile.readAll(), QSsl::Rsa);
@@ -62,37 +31,9 @@ bool LocalHttpServer::makeSelfSigned(const QString& directory, QSslCertificate* 
     return !key->isNull() && !certificate->isNull();
 }
 
-QUrl LocalHttpServer::url(const QString& pathAndQuery) const
-{
-    return QUrl(QString("%1://127.0.0.1:%2%3").arg(tls ? "https" : "http").arg(serverPort()).arg(pathAndQuery));
-}
-
-void LocalHttpServer::route(const QByteArray& path, Handler handler)
-{
-    routes.insert(path, std::move(handler));
-}
-
-void LocalHttpServer::servePage(const QByteArray& path, const QByteArray& html)
-{
-    route(path, [html](const Request&) { return Response::html(html); });
-}
-
-void LocalHttpServer::serveContent(const QByteArray& path, const QByteArray& contentType, const QByteArray& body)
-{
-    route(path, [contentType, body](const Request&) { return Response::content(contentType, body); });
-}
-
-void LocalHttpServer::setFallback(Handler handler)
-{
-    fallback = std::move(handler);
-}
-
 int LocalHttpServer::requestCount(const QByteArray& path) const
 {
-    int n = 0;
-    for (const Request& request : received)
-        n += request.path == path ? 1 : 0;
-    return n;
+    return int(std::count_if(received.begin(), received.end(), [&path](const Request& request) { return request.path == path; }));
 }
 
 void LocalHttpServer::incomingConnection(qintptr descriptor)
@@ -128,7 +69,6 @@ void LocalHttpServer::handleReadyRead(QTcpSocket* socket, QByteArray* buffer)
     received.append(request);
     socket->write(serialise(respond(request)));
     socket->disconnectFromHost();
-    emit requestServed(request.path);
 }
 
 bool LocalHttpServer::parse(const QByteArray& bytes, Request* request)
@@ -140,8 +80,6 @@ bool LocalHttpServer::parse(const QByteArray& bytes, Request* request)
     const QList<QByteArray> start = lines.first().trimmed().split(' ');
     if (start.size() < 2)
         return false;
-    request->method = start.at(0);
-    request->target = start.at(1);
     for (int i = 1; i < lines.size(); ++i) {
         const int colon = lines.at(i).indexOf(':');
         if (colon > 0)
@@ -150,8 +88,7 @@ bool LocalHttpServer::parse(const QByteArray& bytes, Request* request)
     const int length = request->headers.value("content-length").toInt();
     if (bytes.size() < headEnd + 4 + length)
         return false;
-    request->body = bytes.mid(headEnd + 4, length);
-    const QUrl target = QUrl::fromEncoded(request->target);
+    const QUrl target = QUrl::fromEncoded(start.at(1));
     request->path = target.path(QUrl::FullyEncoded).toLatin1();
     request->query = target.query(QUrl::FullyEncoded).toLatin1();
     return true;
@@ -171,8 +108,6 @@ LocalHttpServer::Response LocalHttpServer::respond(const Request& request) const
 {
     if (routes.contains(request.path))
         return routes.value(request.path)(request);
-    if (fallback)
-        return fallback(request);
     Response notFound = Response::html("<html><body>not found</body></html>");
     notFound.status = 404;
     return notFound;

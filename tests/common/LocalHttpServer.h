@@ -23,12 +23,9 @@ class LocalHttpServer : public QTcpServer
 public:
     struct Request
     {
-        QByteArray method;
-        QByteArray target;
         QByteArray path;
         QByteArray query;
         QMap<QByteArray, QByteArray> headers; // names in lower case
-        QByteArray body;
     };
 
     struct Response
@@ -37,16 +34,16 @@ public:
         QList<QPair<QByteArray, QByteArray>> headers;
         QByteArray body;
 
-        static Response html(const QByteArray& body);
-        static Response content(const QByteArray& contentType, const QByteArray& body);
-        Response& header(const QByteArray& name, const QByteArray& value);
+        static Response html(const QByteArray& body) { return content("text/html; charset=utf-8", body); }
+        static Response content(const QByteArray& contentType, const QByteArray& body) { return Response { 200, { { "Content-Type", contentType } }, body }; }
+        Response& header(const QByteArray& name, const QByteArray& value) { return headers.append({ name, value }), *this; }
     };
 
     using Handler = std::function<Response(const Request&)>;
 
-    explicit LocalHttpServer(QObject* parent = nullptr);
+    explicit LocalHttpServer(QObject* parent = nullptr) : QTcpServer(parent) {}
 
-    bool start();
+    bool start() { return listen(QHostAddress::LocalHost); }
     bool startTls(const QSslCertificate& certificate, const QSslKey& key);
     // TLS only: ask every client for a certificate without requiring one.
     void setAskForClientCertificate(bool ask) { askForClientCertificate = ask; }
@@ -54,18 +51,19 @@ public:
     // directory; false when the tool is missing or fails.
     static bool makeSelfSigned(const QString& directory, QSslCertificate* certificate, QSslKey* key);
 
-    QUrl url(const QString& pathAndQuery = QStringLiteral("/")) const;
-    void route(const QByteArray& path, Handler handler);
-    void servePage(const QByteArray& path, const QByteArray& html);
-    void serveContent(const QByteArray& path, const QByteArray& contentType, const QByteArray& body);
-    // Answers requests without a route; 404 otherwise.
-    void setFallback(Handler handler);
+    QUrl url(const QString& pathAndQuery = QStringLiteral("/")) const
+    {
+        return QUrl(QString("%1://127.0.0.1:%2%3").arg(tls ? "https" : "http").arg(serverPort()).arg(pathAndQuery));
+    }
+    void route(const QByteArray& path, Handler handler) { routes.insert(path, std::move(handler)); }
+    void servePage(const QByteArray& path, const QByteArray& html) { serveContent(path, "text/html; charset=utf-8", html); }
+    void serveContent(const QByteArray& path, const QByteArray& contentType, const QByteArray& body)
+    {
+        route(path, [contentType, body](const Request&) { return Response::content(contentType, body); });
+    }
 
     QList<Request> requests() const { return received; }
     int requestCount(const QByteArray& path) const;
-
-signals:
-    void requestServed(const QByteArray& path);
 
 protected:
     void incomingConnection(qintptr descriptor) override;
@@ -77,7 +75,6 @@ private:
     Response respond(const Request& request) const;
 
     QMap<QByteArray, Handler> routes;
-    Handler fallback;
     QList<Request> received;
     bool tls = false;
     bool askForClientCertificate = false;

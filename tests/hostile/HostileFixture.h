@@ -2,73 +2,36 @@
 
 #include "RunnerFixture.h"
 
-#include <QCryptographicHash>
-
-// The shared pieces of the hostile-host and hostile-page suites: pages that
-// keep painting or hold one colour, raw looks at the segment, and the ending
-// every case must reach.
-namespace hostile {
-
-inline QByteArray animatedPage()
-{
-    return "<html><head><title>Moving</title><style>body{margin:0;animation:c .4s infinite alternate}"
-           "@keyframes c{from{background:#f00}to{background:#00f}}</style></head><body></body></html>";
-}
-
-// A solid page of rgb(10,20,200): ARGB32 bytes in memory order.
+// A solid page of rgb(10,20,200) ("blue.html"): ARGB32 bytes in memory order.
 inline QByteArray bluePixel() { return QByteArray("\xc8\x14\x0a\xff", 4); }
 
-inline QByteArray pixelBytes(const QImage& image, int x, int y)
+// Serves the blue page and `html` as `page`, starts the runner there and waits for the first load if asked.
+inline bool startOn(RunnerFixture& f, const QString& page, const QByteArray& html = {}, bool waitForLoad = true)
 {
-    return QByteArray(reinterpret_cast<const char*>(image.constScanLine(y)) + x * 4, 4);
+    f.writePage("blue.html", RunnerFixture::solidPage("Blue", "rgb(10,20,200)"));
+    if (!html.isEmpty())
+        f.writePage(page, html);
+    return f.start(f.params({ f.http.urlFor(page) })) && (!waitForLoad || f.host.waitForLoads(1, 20000));
 }
 
-// Header and pixels of one buffer as they stand, read under the lock.
-inline QByteArray bufferHash(FrameReader& reader, int buffer)
-{
-    const FrameReader::Header header = reader.header(buffer);
-    const qint64 pixels = qMax(0, header.size.width()) * qint64(qMax(0, header.size.height())) * 4;
-    const qint64 offset = buffer * FrameReader::BufferBytes;
-    const qint64 bytes = qMin(FrameReader::HeaderBytes + pixels, reader.size() - offset);
-    if (bytes <= 0 || !reader.segment().lock())
-        return QByteArray();
-    const char* base = static_cast<const char*>(reader.segment().constData()) + offset;
-    const QByteArray hash = QCryptographicHash::hash(QByteArray::fromRawData(base, int(bytes)), QCryptographicHash::Sha1);
-    reader.segment().unlock();
-    return hash;
-}
-
-// Takes frames until one is `size` and shows `pixel` at its far corner;
-// when none comes, says what the last frame taken was.
+// Takes frames until one is `size` with `pixel` at its far corner; `lastSize` is the last one's size.
 inline bool waitForFrame(FrameReader& reader, const QSize& size, const QByteArray& pixel, int timeoutMs = 15000,
-                         QString* last = nullptr)
+                         QSize* lastSize = nullptr)
 {
     FrameReader::Frame frame;
     QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < timeoutMs) {
-        if (reader.attach() && reader.take(frame)) {
-            const QSize got = frame.header.size;
-            const QByteArray corner = frame.image.isNull() ? QByteArray()
-                : pixelBytes(frame.image, frame.image.width() - 1, frame.image.height() - 1);
-            if (frame.image.size() == size && corner == pixel)
-                return true;
-            if (last)
-                *last = QStringLiteral("%1x%2 corner %3 centre %4 dirty %5,%6 %7x%8 origin %9")
-                            .arg(got.width()).arg(got.height()).arg(QString(corner.toHex()))
-                            .arg(frame.image.isNull() ? QString()
-                                 : QString(pixelBytes(frame.image, got.width() / 2, got.height() / 2).toHex()))
-                            .arg(frame.header.dirty.x()).arg(frame.header.dirty.y())
-                            .arg(frame.header.dirty.width()).arg(frame.header.dirty.height())
-                            .arg(frame.image.isNull() ? QString() : QString(pixelBytes(frame.image, 0, 0).toHex()));
-        }
-        QTest::qWait(30);
+    for (clock.start(); clock.elapsed() < timeoutMs; QTest::qWait(30)) {
+        if (!reader.attach() || !reader.take(frame) || frame.image.isNull())
+            continue;
+        const QImage& image = frame.image;
+        if (lastSize) *lastSize = image.size();
+        if (image.size() == size && QByteArray(reinterpret_cast<const char*>(image.constScanLine(image.height() - 1)) + (image.width() - 1) * 4, 4) == pixel)
+            return true;
     }
     return false;
 }
 
-// Still answering: a new address loads and is reported. Reports of other
-// loads (late ones, new windows) may come first.
+// Still answering: a new address loads and is reported, maybe after other loads (late ones, new windows).
 inline bool answersChangeUrl(RunnerFixture& f, const QString& url, int timeoutMs = 20000)
 {
     QElapsedTimer clock;
@@ -78,61 +41,41 @@ inline bool answersChangeUrl(RunnerFixture& f, const QString& url, int timeoutMs
         if (f.host.waitForLoadFinished(int(timeoutMs - clock.elapsed())) && f.host.lastUrl() == url)
             return true;
     }
-    qWarning("asked for %s, last load reported %s; runner log ends: %s", qPrintable(url), qPrintable(f.host.lastUrl()),
-             qPrintable(f.logLines().filter("Message").join(" | ")));
+    qWarning("asked for %s, last load reported %s", qPrintable(url), qPrintable(f.host.lastUrl()));
     return false;
 }
 
-} // namespace hostile
-
-// Every case ends the same way: told to quit, the runner ends with status 0.
-#define HOSTILE_QUITS(f, withinMs)                                                                                   \
-    do {                                                                                                             \
-        QElapsedTimer quitClock;                                                                                     \
-        quitClock.start();                                                                                           \
-        (f).host.send(Quit);                                                                                         \
-        QVERIFY((f).host.waitForFinished(withinMs));                                                                 \
-        QVERIFY2(quitClock.elapsed() <= (withinMs), qPrintable(QString::number(quitClock.elapsed())));               \
-        QCOMPARE((f).host.process().exitStatus(), QProcess::NormalExit);                                             \
-        QCOMPARE((f).host.process().exitCode(), 0);                                                                  \
-    } while (false)
-
-namespace hostile {
-
-// Chromium's render processes below `root`: forked by the zygote without a
-// new command line, so they are the zygote's children that still read
-// "--type=zygote" (or, where a renderer is started directly, "--type=renderer").
-inline QList<qint64> rendererPids(qint64 root)
+// Chromium's render processes below `root`: forked by the zygote without a new command line, so
+// they are the zygote's children that still read "--type=zygote" (or, started directly, "--type=renderer").
+inline QSet<QString> rendererPids(qint64 root)
 {
-    QMultiHash<qint64, qint64> children;
+    QHash<qint64, QPair<qint64, QByteArray>> processes; // parent and command line by pid
     for (const QString& entry : QDir("/proc").entryList(QDir::Dirs)) {
-        bool number = false;
-        const qint64 pid = entry.toLongLong(&number);
-        QFile stat("/proc/" + entry + "/stat");
-        if (!number || !stat.open(QIODevice::ReadOnly))
-            continue;
-        const QByteArray text = stat.readAll();
-        const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
-        if (fields.size() > 1)
-            children.insert(fields.at(1).toLongLong(), pid);
-    }
-    const auto commandLine = [](qint64 pid) {
-        QFile file(QStringLiteral("/proc/%1/cmdline").arg(pid));
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    };
-    QList<qint64> found, pending { root };
-    while (!pending.isEmpty()) {
-        const qint64 parent = pending.takeLast();
-        const QByteArray parentLine = commandLine(parent);
-        const bool fromZygote = parentLine.contains("--type=zygote") && !parentLine.contains("--no-zygote-sandbox");
-        for (qint64 child : children.values(parent)) {
-            pending << child;
-            const QByteArray line = commandLine(child);
-            if (line.contains("--type=renderer") || (fromZygote && line.contains("--type=zygote")))
-                found << child;
+        QFile stat("/proc/" + entry + "/stat"), commandLine("/proc/" + entry + "/cmdline");
+        if (entry.toLongLong() > 0 && stat.open(QIODevice::ReadOnly) && commandLine.open(QIODevice::ReadOnly)) {
+            const QByteArray text = stat.readAll();
+            processes.insert(entry.toLongLong(), { text.mid(text.lastIndexOf(')') + 2).split(' ').value(1).toLongLong(), commandLine.readAll() });
         }
+    }
+    QSet<QString> found;
+    for (auto it = processes.cbegin(); it != processes.cend(); ++it) {
+        qint64 ancestor = it->first;
+        while (ancestor > 1 && ancestor != root)
+            ancestor = processes.value(ancestor).first;
+        const QByteArray parent = processes.value(it->first).second, line = it->second;
+        const bool fromZygote = parent.contains("--type=zygote") && !parent.contains("--no-zygote-sandbox");
+        if (ancestor == root && (line.contains("--type=renderer") || (fromZygote && line.contains("--type=zygote"))))
+            found << QString::number(it.key());
     }
     return found;
 }
 
-} // namespace hostile
+// Every case ends the same way: told to quit, the runner ends with status 0 in time.
+inline bool quits(RunnerFixture& f, int withinMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    f.host.send(Quit);
+    const bool ended = f.host.waitForFinished(withinMs) && clock.elapsed() <= withinMs;
+    return ended && f.host.process().exitStatus() == QProcess::NormalExit && f.host.process().exitCode() == 0;
+}

@@ -1,5 +1,5 @@
-// Joins a frame segment, takes its lock and keeps it until killed: a host
-// that dies in the middle of a take.
+// Takes the lock of the frame segment named on the command line and keeps it
+// until killed: a host that dies in the middle of a take.
 #include <QSharedMemory>
 
 #include <cstdio>
@@ -7,10 +7,8 @@
 
 int main(int argc, char* argv[])
 {
-    if (argc != 2)
-        return 2;
-    QSharedMemory segment(QString::fromLocal8Bit(argv[1]));
-    if (!segment.attach() || !segment.lock())
+    QSharedMemory segment(QString::fromLocal8Bit(argc == 2 ? argv[1] : ""));
+    if (argc != 2 || !segment.attach() || !segment.lock())
         return 1;
     std::printf("locked\n");
     std::fflush(stdout);

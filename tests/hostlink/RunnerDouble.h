@@ -9,23 +9,15 @@
 class RunnerDouble : public HostedRunner
 {
 public:
-    explicit RunnerDouble(const BrowserParams& initial)
-        : record(initial)
-    {
-    }
+    explicit RunnerDouble(const BrowserParams& initial) : record(initial) {}
 
     bool isMute() const override { return muted; }
-    void setMute(bool m) override
-    {
-        muted = m;
-        calls << QStringLiteral("setMute(%1)").arg(m ? "true" : "false");
-    }
+    void setMute(bool m) override { calls << QStringLiteral("setMute(%1)").arg((muted = m) ? "true" : "false"); }
     void showSetting(bool on) override { calls << QStringLiteral("showSetting(%1)").arg(on ? "true" : "false"); }
     void setUrl(const QUrl& url) override { calls << QStringLiteral("setUrl(%1)").arg(url.toString()); }
     void wholeImage() override { calls << QStringLiteral("wholeImage()"); }
     void updateParams(const BrowserParams& p) override
     {
-        updated = p;
         calls << QStringLiteral("updateParams(%1x%2,%3)").arg(p.pageSize.width()).arg(p.pageSize.height()).arg(p.urls.join('|'));
     }
     BrowserParams params() const override { return record; }
@@ -35,6 +27,5 @@ public:
 
     QStringList calls;
     BrowserParams record;
-    BrowserParams updated;
     bool muted = false;
 };
