@@ -31,10 +31,7 @@ void tst_HostilePage::rendererKilledAgainAndAgain()
         QVERIFY2(!renderers.isEmpty(), qPrintable(QString::number(round)));
         QProcess::execute("kill", QStringList { "-KILL" } + renderers.values());
         QTest::qWait(300);
-        const bool answered = answersChangeUrl(f, f.http.urlFor("blue.html") + "?round=" + QString::number(round));
-        if (!answered)
-            QEXPECT_FAIL("", "after the renderer is killed, the parked prompt is open and the next address is not always reported within 20 s", Abort);
-        QVERIFY(answered);
+        QVERIFY(answersChangeUrl(f, f.http.urlFor("blue.html") + "?round=" + QString::number(round)));
         QVERIFY(waitForFrame(reader, QSize(640, 360), bluePixel()));
     }
     QVERIFY(quits(f, 5000));
@@ -69,9 +66,15 @@ void tst_HostilePage::memoryUntilRendererDies()
     QTRY_VERIFY_WITH_TIMEOUT(!rendererPids(f.host.process().processId()).intersects(greedy), 60000);
     QCOMPARE(f.host.process().state(), QProcess::Running);
     const int bongs = f.logLines().count("bong ");
-    QEXPECT_FAIL("", "a view whose renderer ran out of memory reports no new load within 20 s", Continue);
-    QVERIFY(answersChangeUrl(f, f.http.urlFor("blue.html")));
-    QVERIFY(f.logLines().count("bong ") > bongs);
+    // An address sent before the engine has noticed the death goes down with
+    // the dying process: it is answered as a failed load of the old page, and
+    // the next one loads.
+    const QString blue = f.http.urlFor("blue.html");
+    f.host.send(ChangeUrl, blue);
+    QVERIFY(f.host.waitForLoadFinished(20000));
+    if (f.host.lastUrl() != blue)
+        QVERIFY(answersChangeUrl(f, blue));
+    QTRY_VERIFY_WITH_TIMEOUT(f.logLines().count("bong ") > bongs, 10000);
     QVERIFY(quits(f, 5000));
 }
 
