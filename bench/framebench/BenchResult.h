@@ -21,7 +21,8 @@ struct BenchResult
     double jitterP95Ms = -1;        // |interval - 30 ms| of the frame requests
     double cpuPercent = -1;
     double residentMiB = -1;
-    double memcpyMs = -1;
+    double memcpyMs = -1;           // one frame, source and destination in the cache
+    double memcpyColdMs = -1;       // one frame between buffers the cache no longer holds, as a frame's are
     QString note;
 };
 

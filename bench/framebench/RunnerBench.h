@@ -29,7 +29,7 @@ private:
     double measureUncaptured(const QString& pageUrl, const QSize& size, QString* note);
     void consume(RunnerHost& host, FrameReader& reader, BenchResult* result);
     Timings readTimings(qint64 from, qint64 to) const;
-    static double memcpyMs(const QSize& size);
+    static void measureMemcpy(const QSize& size, BenchResult* result);
 
     QString runnerPath;
     QString framePath;
