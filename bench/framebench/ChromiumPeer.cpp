@@ -140,17 +140,24 @@ BenchResult ChromiumPeer::screencast(const QString& pageUrl, const QString& page
     const double elapsed = clock.nsecsElapsed() / 1e9;
     devtools.call("Page.stopScreencast", {}, session);
     const ProcessProbe::Usage after = probe.whole();
-    result.seconds = elapsed;
-    result.takenPerSecond = taken / elapsed;
-    result.newPerSecond = changed / elapsed;
-    result.renderMedianMs = percentile(decodeMs, 0.5);
-    result.renderP95Ms = percentile(decodeMs, 0.95);
-    result.cpuPercent = 100.0 * (after.cpuSeconds - before.cpuSeconds) / elapsed;
-    result.residentMiB = after.rssKb / 1024.0;
-    if (!previous.isNull() && previous.size() != size)
-        result.note = QStringLiteral("frames %1x%2").arg(previous.width()).arg(previous.height());
+    summarise(&result, elapsed, taken, changed, decodeMs, before, after, previous);
     closePage(session);
     return result;
+}
+
+void ChromiumPeer::summarise(BenchResult* result, double elapsed, int taken, int changed,
+                             const std::vector<double>& decodeMs, const ProcessProbe::Usage& before,
+                             const ProcessProbe::Usage& after, const QImage& last)
+{
+    result->seconds = elapsed;
+    result->takenPerSecond = taken / elapsed;
+    result->newPerSecond = changed / elapsed;
+    result->renderMedianMs = percentile(decodeMs, 0.5);
+    result->renderP95Ms = percentile(decodeMs, 0.95);
+    result->cpuPercent = 100.0 * (after.cpuSeconds - before.cpuSeconds) / elapsed;
+    result->residentMiB = after.rssKb / 1024.0;
+    if (!last.isNull() && last.size() != result->size)
+        result->note = QStringLiteral("frames %1x%2").arg(last.width()).arg(last.height());
 }
 
 BenchResult ChromiumPeer::screenshot(const QString& pageUrl, const QString& page, const QSize& size)
@@ -178,15 +185,7 @@ BenchResult ChromiumPeer::screenshot(const QString& pageUrl, const QString& page
     }
     const double elapsed = clock.nsecsElapsed() / 1e9;
     const ProcessProbe::Usage after = probe.whole();
-    result.seconds = elapsed;
-    result.takenPerSecond = taken / elapsed;
-    result.newPerSecond = changed / elapsed;
-    result.renderMedianMs = percentile(decodeMs, 0.5);
-    result.renderP95Ms = percentile(decodeMs, 0.95);
-    result.cpuPercent = 100.0 * (after.cpuSeconds - before.cpuSeconds) / elapsed;
-    result.residentMiB = after.rssKb / 1024.0;
-    if (!previous.isNull() && previous.size() != size)
-        result.note = QStringLiteral("frames %1x%2").arg(previous.width()).arg(previous.height());
+    summarise(&result, elapsed, taken, changed, decodeMs, before, after, previous);
     closePage(session);
     return result;
 }
