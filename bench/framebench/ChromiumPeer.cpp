@@ -12,19 +12,38 @@ namespace {
 
 const int warmUpMs = 1500;
 
-struct Decoded {
-    QImage image;
-    double ms = 0;
+// What a peer run delivered: each frame decoded to raw pixels, timed.
+struct Frames {
+    std::vector<double> decodeMs;
+    int taken = 0;
+    int changed = 0;
+    QImage last;
+
+    void add(const QString& base64)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        const QImage image =
+            QImage::fromData(QByteArray::fromBase64(base64.toLatin1())).convertToFormat(QImage::Format_ARGB32);
+        decodeMs.push_back(clock.nsecsElapsed() / 1e6);
+        ++taken;
+        changed += image != last;
+        last = image;
+    }
 };
 
-Decoded decode(const QString& base64)
+void summarise(BenchResult* result, double elapsed, const Frames& frames, const ProcessProbe::Usage& before,
+               const ProcessProbe::Usage& after)
 {
-    QElapsedTimer clock;
-    clock.start();
-    Decoded decoded;
-    decoded.image = QImage::fromData(QByteArray::fromBase64(base64.toLatin1())).convertToFormat(QImage::Format_ARGB32);
-    decoded.ms = clock.nsecsElapsed() / 1e6;
-    return decoded;
+    result->seconds = elapsed;
+    result->takenPerSecond = frames.taken / elapsed;
+    result->newPerSecond = frames.changed / elapsed;
+    result->renderMedianMs = percentile(frames.decodeMs, 0.5);
+    result->renderP95Ms = percentile(frames.decodeMs, 0.95);
+    result->cpuPercent = 100.0 * (after.cpuSeconds - before.cpuSeconds) / elapsed;
+    result->residentMiB = after.rssKb / 1024.0;
+    if (!frames.last.isNull() && frames.last.size() != result->size)
+        result->note = QStringLiteral("frames %1x%2").arg(frames.last.width()).arg(frames.last.height());
 }
 
 } // namespace
@@ -119,10 +138,7 @@ BenchResult ChromiumPeer::screencast(const QString& pageUrl, const QString& page
     devtools.call("Page.startScreencast",
         { { "format", "jpeg" }, { "quality", 80 }, { "maxWidth", size.width() }, { "maxHeight", size.height() } },
         session);
-    std::vector<double> decodeMs;
-    int taken = 0;
-    int changed = 0;
-    QImage previous;
+    Frames frames;
     QElapsedTimer clock;
     clock.start();
     while (clock.elapsed() < seconds * 1000) {
@@ -131,33 +147,14 @@ BenchResult ChromiumPeer::screencast(const QString& pageUrl, const QString& page
             continue;
         const QJsonObject params = event.value("params").toObject();
         devtools.send("Page.screencastFrameAck", { { "sessionId", params.value("sessionId") } }, session);
-        const Decoded decoded = decode(params.value("data").toString());
-        decodeMs.push_back(decoded.ms);
-        ++taken;
-        changed += decoded.image != previous;
-        previous = decoded.image;
+        frames.add(params.value("data").toString());
     }
     const double elapsed = clock.nsecsElapsed() / 1e9;
     devtools.call("Page.stopScreencast", {}, session);
     const ProcessProbe::Usage after = probe.whole();
-    summarise(&result, elapsed, taken, changed, decodeMs, before, after, previous);
+    summarise(&result, elapsed, frames, before, after);
     closePage(session);
     return result;
-}
-
-void ChromiumPeer::summarise(BenchResult* result, double elapsed, int taken, int changed,
-                             const std::vector<double>& decodeMs, const ProcessProbe::Usage& before,
-                             const ProcessProbe::Usage& after, const QImage& last)
-{
-    result->seconds = elapsed;
-    result->takenPerSecond = taken / elapsed;
-    result->newPerSecond = changed / elapsed;
-    result->renderMedianMs = percentile(decodeMs, 0.5);
-    result->renderP95Ms = percentile(decodeMs, 0.95);
-    result->cpuPercent = 100.0 * (after.cpuSeconds - before.cpuSeconds) / elapsed;
-    result->residentMiB = after.rssKb / 1024.0;
-    if (!last.isNull() && last.size() != result->size)
-        result->note = QStringLiteral("frames %1x%2").arg(last.width()).arg(last.height());
 }
 
 BenchResult ChromiumPeer::screenshot(const QString& pageUrl, const QString& page, const QSize& size)
@@ -166,10 +163,7 @@ BenchResult ChromiumPeer::screenshot(const QString& pageUrl, const QString& page
     const QString session = openPage(pageUrl, size);
     const ProcessProbe probe(pid_t(chromium.processId()));
     const ProcessProbe::Usage before = probe.whole();
-    std::vector<double> decodeMs;
-    int taken = 0;
-    int changed = 0;
-    QImage previous;
+    Frames frames;
     QElapsedTimer clock;
     clock.start();
     while (clock.elapsed() < seconds * 1000) {
@@ -177,15 +171,11 @@ BenchResult ChromiumPeer::screenshot(const QString& pageUrl, const QString& page
         const QString data = answer.value("result").toObject().value("data").toString();
         if (data.isEmpty())
             break;
-        const Decoded decoded = decode(data);
-        decodeMs.push_back(decoded.ms);
-        ++taken;
-        changed += decoded.image != previous;
-        previous = decoded.image;
+        frames.add(data);
     }
     const double elapsed = clock.nsecsElapsed() / 1e9;
     const ProcessProbe::Usage after = probe.whole();
-    summarise(&result, elapsed, taken, changed, decodeMs, before, after, previous);
+    summarise(&result, elapsed, frames, before, after);
     closePage(session);
     return result;
 }

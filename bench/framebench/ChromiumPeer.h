@@ -2,13 +2,9 @@
 
 #include "BenchResult.h"
 #include "DevToolsSocket.h"
-#include "ProcessProbe.h"
 
-#include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
-
-#include <vector>
 
 // The alternative a host might pick: headless Chromium driven over its
 // DevTools protocol, frames as screencast JPEGs or as PNG screenshots, each
@@ -27,9 +23,6 @@ private:
     QString openPage(const QString& pageUrl, const QSize& size);
     void closePage(const QString& session);
     void settle(int ms);
-    static void summarise(BenchResult* result, double elapsed, int taken, int changed,
-                          const std::vector<double>& decodeMs, const ProcessProbe::Usage& before,
-                          const ProcessProbe::Usage& after, const QImage& last);
 
     int seconds;
     QTemporaryDir profile;
