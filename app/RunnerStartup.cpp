@@ -33,6 +33,15 @@ QString RunnerStartup::logDirectory(const QString& dataLocation)
     return dataLocation + QStringLiteral("/Log/Browser/");
 }
 
+namespace {
+int printUsage(char* argv[])
+{
+    std::fprintf(stderr, "usage: %s <server name> <parameters in base64> <greeting>\n",
+                 argv && argv[0] ? argv[0] : "YBrowserRunner");
+    return RunnerStartup::UsageExitStatus;
+}
+}
+
 int RunnerStartup::run(int argc, char* argv[], const HostLinkStarter& startHostLink)
 {
     YConfiger* config = YConfiger::instance();
@@ -43,7 +52,14 @@ int RunnerStartup::run(int argc, char* argv[], const HostLinkStarter& startHostL
     QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
     QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
 
+    // Qt's own options only lower the count, so too few words need no display.
+    if (argc < 4)
+        return printUsage(argv);
     auto application = std::make_unique<QApplication>(argc, argv);
+    // Before the hooks: one of them starts the web engine, which must not
+    // start for a runner run by hand.
+    if (QCoreApplication::arguments().size() < 4)
+        return printUsage(argv);
 
     runHooks(startupHooks());
 
@@ -69,11 +85,6 @@ int RunnerStartup::run(int argc, char* argv[], const HostLinkStarter& startHostL
     auto logWriter = std::make_unique<LogWriter>(logDirectory(dataLocation));
 
     const QStringList arguments = QCoreApplication::arguments();
-    if (arguments.size() < 4) {
-        std::fprintf(stderr, "usage: %s <server name> <parameters in base64> <greeting>\n",
-                     argc > 0 ? argv[0] : "YBrowserRunner");
-        return UsageExitStatus;
-    }
     std::unique_ptr<QObject> hostLink = startHostLink(arguments.at(1), arguments.at(2), arguments.at(3));
 
     const int status = QApplication::exec();
