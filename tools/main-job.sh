@@ -13,7 +13,10 @@ export XDG_DATA_HOME=${XDG_DATA_HOME:-$PWD/out/main-job/data}
 out=out/main-job
 rm -rf "$out/frames"
 mkdir -p "$out"
-xvfb-run -a -s "-screen 0 1920x1080x24" ./build/ybrowser-host \
+if ! xvfb-run -a -s "-screen 0 1920x1080x24" ./build/ybrowser-host \
   --serve resources/demo --url index.html --size 1280x720 \
-  --frames 12 --every 250 --out "$out/frames" --sheet "$out/contact-sheet.png" --duration 60
+  --frames 12 --every 250 --out "$out/frames" --sheet "$out/contact-sheet.png" --duration 60; then
+  echo "main job: failed; the lines above say why" >&2
+  exit 1
+fi
 echo "main job: frames in $out/frames, contact sheet $out/contact-sheet.png"

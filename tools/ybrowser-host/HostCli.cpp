@@ -7,30 +7,93 @@
 #include <QDir>
 #include <QLabel>
 #include <QPainter>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QUrl>
 #include <QUuid>
 
 #include <cstdio>
 #include <unistd.h>
 
 namespace {
-QSize parseSize(const QString& text)
+const int RecordFps = 30;
+const QString Commands = QStringLiteral("commands: url <url> | mute on|off | whole | size WxH | setting | quit");
+
+bool readNumber(const QCommandLineParser& parser, const QString& name, int least, int& value, QString& error)
 {
-    const QStringList parts = text.toLower().split('x');
-    bool okW = false, okH = false;
-    const QSize size = parts.size() == 2 ? QSize(parts[0].toInt(&okW), parts[1].toInt(&okH)) : QSize();
-    return okW && okH ? size : QSize();
+    if (!parser.isSet(name))
+        return true;
+    bool ok = false;
+    const int number = parser.value(name).toInt(&ok);
+    if (ok && number >= least) {
+        value = number;
+        return true;
+    }
+    error = QStringLiteral("--%1 takes a whole number of %2 or more, not \"%3\"").arg(name).arg(least).arg(parser.value(name));
+    return false;
+}
+
+bool hasScheme(const QString& url)
+{
+    static const QRegularExpression scheme(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]*:"));
+    return scheme.match(url).hasMatch();
+}
+
+QString urlError(const QString& url, bool serving)
+{
+    const QUrl parsed(url, QUrl::StrictMode);
+    if (hasScheme(url)) {
+        const bool needsHost = parsed.scheme() == QLatin1String("http") || parsed.scheme() == QLatin1String("https");
+        if (parsed.isValid() && !(needsHost && parsed.host().isEmpty()))
+            return QString();
+        return QStringLiteral("--url \"%1\" is not a valid URL").arg(url);
+    }
+    if (serving && parsed.isValid() && !url.isEmpty())
+        return QString();
+    return QStringLiteral("--url \"%1\" is not a URL: give its scheme (http://, https://, file:///) or serve a folder with --serve DIR").arg(url);
 }
 }
 
-bool HostCli::parse(const QStringList& arguments, Options& options, QString& error)
+bool HostCli::parseSize(const QString& text, QSize& size)
+{
+    static const QRegularExpression pattern(QStringLiteral("^(\\d{1,5})[xX*](\\d{1,5})$"));
+    const QRegularExpressionMatch match = pattern.match(text);
+    if (!match.hasMatch())
+        return false;
+    const QSize parsed(match.captured(1).toInt(), match.captured(2).toInt());
+    if (parsed.isEmpty() || parsed.width() > 7680 || parsed.height() > 4320)
+        return false;
+    size = parsed;
+    return true;
+}
+
+QString HostCli::commandError(const QString& line)
+{
+    const QString verb = line.section(' ', 0, 0);
+    const QString rest = line.section(' ', 1).trimmed();
+    QSize size;
+    if (verb == "url" && rest.isEmpty())
+        return QStringLiteral("url takes a URL, for example url https://example.com/");
+    if (verb == "mute" && rest != "on" && rest != "off")
+        return QStringLiteral("mute takes on or off, not \"%1\"").arg(rest);
+    if (verb == "size" && !parseSize(rest, size))
+        return QStringLiteral("size takes WxH or W*H up to 7680x4320, for example size 1920x1080, not \"%1\"").arg(rest);
+    static const QStringList verbs { "url", "mute", "whole", "size", "setting", "quit" };
+    if (!verbs.contains(verb))
+        return QStringLiteral("unknown command \"%1\"; %2").arg(verb, Commands);
+    return QString();
+}
+
+HostCli::Parsed HostCli::parse(const QStringList& arguments, Options& options, QString& text)
 {
     QCommandLineParser parser;
-    parser.setApplicationDescription("Starts YBrowserRunner as its host and takes its frames.");
+    parser.setApplicationDescription("Starts YBrowserRunner as its host and takes its frames.\n"
+                                     "Exit status: 0 done, 1 something failed (the last line says what), 2 bad arguments.");
     parser.addHelpOption();
     parser.addOptions({
         { "runner", "Path of the runner executable.", "path" },
         { "url", "A tab to open (repeat for more tabs; the first is current).", "url" },
-        { "size", "Page size, WxH (default 1280x720).", "WxH" },
+        { "size", "Page size, WxH or W*H (default 1280x720, at most 7680x4320).", "WxH" },
         { "key", "Shared-memory key (default: a fresh one).", "key" },
         { "shown", "Start with the setting window on screen instead of parked." },
         { "hidden", "Start parked off screen (the default)." },
@@ -42,43 +105,62 @@ bool HostCli::parse(const QStringList& arguments, Options& options, QString& err
         { "record-seconds", "Length of the recording (default 5).", "s" },
         { "preview", "Show the frames live in a window." },
         { "serve", "Serve this directory on 127.0.0.1; relative --url values are taken from it.", "dir" },
-        { "duration", "Quit after this many seconds.", "s" },
+        { "duration", "Quit after this many seconds (0: when done or told to quit).", "s" },
     });
-    if (!parser.parse(QStringList { "ybrowser-host" } + arguments)) {
-        error = parser.errorText();
-        return false;
+    if (!parser.parse(QStringList { QCoreApplication::arguments().value(0, "ybrowser-host") } + arguments)) {
+        text = parser.errorText() + QStringLiteral(" (ybrowser-host --help lists the options)");
+        return Parsed::Invalid;
     }
-    if (parser.isSet("help")) {
-        error = parser.helpText();
-        return false;
+    if (parser.isSet("help") || parser.isSet("help-all")) {
+        text = parser.helpText();
+        return Parsed::Help;
     }
-    options.runner = parser.value("runner");
-    options.urls = parser.values("url");
-    if (parser.isSet("size")) {
-        options.size = parseSize(parser.value("size"));
-        if (options.size.isEmpty()) {
-            error = "--size takes WxH, for example 1920x1080";
-            return false;
+    if (!parser.positionalArguments().isEmpty()) {
+        text = QStringLiteral("unexpected argument \"%1\" (ybrowser-host --help lists the options)")
+                   .arg(parser.positionalArguments().first());
+        return Parsed::Invalid;
+    }
+    if (parser.isSet("size") && !parseSize(parser.value("size"), options.size)) {
+        text = QStringLiteral("--size takes WxH or W*H up to 7680x4320, for example 1920x1080, not \"%1\"").arg(parser.value("size"));
+        return Parsed::Invalid;
+    }
+    if (!readNumber(parser, "frames", 0, options.frames, text) || !readNumber(parser, "every", 0, options.everyMs, text)
+        || !readNumber(parser, "record-seconds", 1, options.recordSeconds, text))
+        return Parsed::Invalid;
+    if (parser.isSet("duration")) {
+        bool ok = false;
+        options.duration = parser.value("duration").toDouble(&ok);
+        // Kept within what a timer can count in milliseconds.
+        if (!ok || !(options.duration >= 0 && options.duration <= 2000000)) {
+            text = QStringLiteral("--duration takes seconds, 0 or more, not \"%1\"").arg(parser.value("duration"));
+            return Parsed::Invalid;
         }
     }
+    options.serveDir = parser.value("serve");
+    if (parser.isSet("serve") && !QFileInfo(options.serveDir).isDir()) {
+        text = QStringLiteral("--serve \"%1\" is not a folder").arg(options.serveDir);
+        return Parsed::Invalid;
+    }
+    options.urls = parser.values("url");
+    for (const QString& url : qAsConst(options.urls)) {
+        text = urlError(url, parser.isSet("serve"));
+        if (!text.isEmpty())
+            return Parsed::Invalid;
+    }
+    options.runner = parser.value("runner");
     options.key = parser.value("key");
     options.hidden = !parser.isSet("shown");
-    options.frames = parser.value("frames").toInt();
-    options.everyMs = parser.value("every").toInt();
     options.outDir = parser.isSet("out") ? parser.value("out") : QStringLiteral("frames");
     options.sheet = parser.value("sheet");
     options.record = parser.value("record");
-    if (parser.isSet("record-seconds"))
-        options.recordSeconds = qMax(1, parser.value("record-seconds").toInt());
     options.preview = parser.isSet("preview");
-    options.serveDir = parser.value("serve");
-    options.duration = parser.value("duration").toDouble();
-    return true;
+    return Parsed::Run;
 }
 
 HostCli::HostCli(const Options& opts, QObject* parent)
     : QObject(parent)
     , options(opts)
+    , statusOnTerminal(::isatty(STDERR_FILENO) == 1)
 {
     if (options.key.isEmpty())
         options.key = QStringLiteral("ybr-") + QUuid::createUuid().toString(QUuid::Id128).left(12);
@@ -87,15 +169,24 @@ HostCli::HostCli(const Options& opts, QObject* parent)
     reader = std::make_unique<FrameReader>(options.key);
     connect(&pollTimer, &QTimer::timeout, this, &HostCli::poll);
     connect(&statusTimer, &QTimer::timeout, this, [this] { printStatus(false); });
-    connect(&host, &RunnerHost::loadFinished, this, [](const QString& title, const QImage&, const QString& url) {
-        std::fprintf(stderr, "\nloaded: \"%s\" %s\n", qPrintable(title), qPrintable(url));
+    connect(&host, &RunnerHost::loadFinished, this, [this](const QString& title, const QImage&, const QString& url) {
+        say(QStringLiteral("loaded: \"%1\" %2").arg(title, url));
     });
-    connect(&host, &RunnerHost::settingDone, this, [](const BrowserParams& p) {
-        std::fprintf(stderr, "\nsetting done: %dx%d, %d tab(s), current %s\n", p.pageSize.width(),
-                     p.pageSize.height(), int(p.urls.size()), qPrintable(p.currentUrl));
+    connect(&host, &RunnerHost::settingDone, this, [this](const BrowserParams& p) {
+        say(QStringLiteral("setting done: %1x%2, %3 tab(s), current %4")
+                .arg(p.pageSize.width()).arg(p.pageSize.height()).arg(p.urls.size()).arg(p.currentUrl));
     });
     connect(&host, &RunnerHost::runnerFinished, this, [this](int code) {
-        exitStatus = code;
+        // Before ConnectDone, run() reports it; after a kill, the timeout did.
+        if (host.connectDoneText().isEmpty() || killed)
+            return finish();
+        if (host.process().exitStatus() == QProcess::CrashExit)
+            fail(QStringLiteral("the runner crashed; its messages and its log in \"%1\" say where")
+                     .arg(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/Corvane M1/Log/Browser"));
+        else if (!finishing)
+            fail(QStringLiteral("the runner ended on its own with status %1; its messages above say why").arg(code));
+        else if (code != 0)
+            fail(QStringLiteral("the runner ended with status %1").arg(code));
         finish();
     });
 }
@@ -104,17 +195,33 @@ HostCli::~HostCli() = default;
 
 QString HostCli::resolveUrl(const QString& url) const
 {
-    if (http && !url.contains(QStringLiteral("://")) && !url.startsWith(QStringLiteral("about:")))
+    if (http && !hasScheme(url))
         return http->urlFor(url);
     return url;
 }
 
 int HostCli::run()
 {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    const QString flags = environment.value("QTWEBENGINE_CHROMIUM_FLAGS");
+    if (::geteuid() == 0 && !flags.split(' ', Qt::SkipEmptyParts).contains("--no-sandbox")) {
+        // Chromium refuses to start its sandbox as root.
+        environment.insert("QTWEBENGINE_CHROMIUM_FLAGS", (flags + " --no-sandbox").trimmed());
+        say("running as root: the runner gets --no-sandbox in QTWEBENGINE_CHROMIUM_FLAGS");
+    }
+    host.setEnvironment(environment);
+    if (!options.record.isEmpty() && QStandardPaths::findExecutable("ffmpeg").isEmpty()) {
+        fail(QStringLiteral("--record needs ffmpeg, which is not installed: apt-get install ffmpeg, or leave out --record"));
+        return 1;
+    }
+    if (options.frames > 0 && !QDir().mkpath(options.outDir)) {
+        fail(QStringLiteral("cannot create the folder \"%1\" for --out: give a writable one").arg(options.outDir));
+        return 1;
+    }
     if (!options.serveDir.isEmpty()) {
         http = std::make_unique<StaticHttpServer>(options.serveDir);
         if (!http->start()) {
-            std::fprintf(stderr, "cannot serve %s\n", qPrintable(options.serveDir));
+            fail(QStringLiteral("cannot serve \"%1\" on 127.0.0.1").arg(options.serveDir));
             return 1;
         }
     }
@@ -129,15 +236,22 @@ int HostCli::run()
         params.urls << QStringLiteral("about:blank");
     params.currentUrl = params.urls.first();
 
+    const QString runnerPath = options.runner.isEmpty() ? RunnerHost::defaultRunnerPath() : options.runner;
     if (!host.start(params)) {
-        std::fprintf(stderr, "cannot start the runner at %s\n", qPrintable(RunnerHost::defaultRunnerPath()));
+        fail(QStringLiteral("cannot start the runner \"%1\" (%2): build it with bash tools/build.sh, or give its path with --runner")
+                 .arg(runnerPath, host.process().errorString()));
         return 1;
     }
     if (!host.waitForConnectDone(30000)) {
-        std::fprintf(stderr, "the runner did not connect\n");
+        finishing = true;
+        if (host.process().state() == QProcess::NotRunning)
+            fail(QStringLiteral("the runner ended before it connected (status %1); its messages above say why")
+                     .arg(host.process().exitCode()));
+        else
+            fail(QStringLiteral("the runner did not connect within 30 s; its messages above and its log say why"));
         return 1;
     }
-    std::fprintf(stderr, "connected: %s, segment \"%s\"\n", qPrintable(host.connectDoneText()), qPrintable(options.key));
+    say(QStringLiteral("connected: %1, segment \"%2\"").arg(host.connectDoneText(), options.key));
     reader->attach();
     if (options.preview) {
         previewLabel = new QLabel;
@@ -145,24 +259,33 @@ int HostCli::run()
         previewLabel->resize(options.size.scaled(960, 540, Qt::KeepAspectRatio));
         previewLabel->show();
     }
-    if (options.frames > 0)
-        QDir().mkpath(options.outDir);
     stdinNotifier = std::make_unique<QSocketNotifier>(STDIN_FILENO, QSocketNotifier::Read);
     connect(stdinNotifier.get(), &QSocketNotifier::activated, this, &HostCli::onStdin);
     clock.start();
     pollTimer.start(options.pollMs);
-    statusTimer.start(500);
+    // Carriage-return updates only where someone watches; logs get a line now and then.
+    statusTimer.start(statusOnTerminal ? 500 : 5000);
     if (options.duration > 0)
         QTimer::singleShot(int(options.duration * 1000), this, [this] { command("quit"); });
     QApplication::exec();
     printStatus(true);
+    if (encoder)
+        fail(QStringLiteral("the recording stopped after %1 of %2 s: give a longer --duration")
+                 .arg(recordedFrames / double(RecordFps), 0, 'f', 1).arg(options.recordSeconds));
+    else if (!options.record.isEmpty())
+        fail(QStringLiteral("nothing was recorded: no frame came from the runner; check that the page loads"));
+    endRecording();
     if (!options.sheet.isEmpty() && !saved.isEmpty())
         writeContactSheet();
-    return exitStatus;
+    if (saved.size() < options.frames)
+        fail(QStringLiteral("saved %1 of %2 frames: give a longer --duration, or check that the page loads")
+                 .arg(saved.size()).arg(options.frames));
+    return failed ? 1 : 0;
 }
 
 void HostCli::poll()
 {
+    fillRecording();
     if (!reader->isAttached() && !reader->attach())
         return;
     if (!reader->take(frame))
@@ -190,12 +313,19 @@ void HostCli::saveFrame(const QImage& image)
         return;
     lastSavedAt = now;
     const QString path = QDir(options.outDir).filePath(QStringLiteral("frame_%1.png").arg(saved.size() + 1, 4, 10, QChar('0')));
-    image.save(path);
+    if (!image.save(path)) {
+        fail(QStringLiteral("cannot write \"%1\": check that the folder is writable and the disk not full").arg(path));
+        options.frames = saved.size();
+        command("quit");
+        return;
+    }
     saved << path;
     if (saved.size() == options.frames && options.record.isEmpty())
         command("quit");
 }
 
+// The encoder gets a constant RecordFps: each slot of 1/RecordFps s shows the
+// newest frame taken by its end, so the video plays at the page's own pace.
 void HostCli::recordFrame(const QImage& image)
 {
     if (options.record.isEmpty())
@@ -205,23 +335,48 @@ void HostCli::recordFrame(const QImage& image)
         encoder->setProcessChannelMode(QProcess::ForwardedErrorChannel);
         const QSize size = image.size();
         QStringList arguments { "-loglevel", "error", "-y", "-f", "rawvideo", "-pixel_format", "bgra", "-video_size",
-                                QStringLiteral("%1x%2").arg(size.width()).arg(size.height()), "-framerate", "30", "-i", "-" };
+                                QStringLiteral("%1x%2").arg(size.width()).arg(size.height()),
+                                "-framerate", QString::number(RecordFps), "-i", "-" };
         if (options.record.endsWith(".gif"))
             arguments << "-vf" << "fps=15,scale=640:-1:flags=lanczos";
         else
             arguments << "-pix_fmt" << "yuv420p" << "-vf" << "scale=trunc(iw/2)*2:trunc(ih/2)*2";
         encoder->start("ffmpeg", arguments << options.record);
         recordStartedAt = clock.elapsed();
+        recordImage = image;
+        return;
     }
-    encoder->write(reinterpret_cast<const char*>(image.constBits()), image.sizeInBytes());
-    if (clock.elapsed() - recordStartedAt >= options.recordSeconds * 1000LL) {
-        encoder->closeWriteChannel();
-        encoder->waitForFinished(60000);
-        std::fprintf(stderr, "\nrecorded %s\n", qPrintable(options.record));
-        options.record.clear();
-        if (options.frames == 0 || saved.size() >= options.frames)
-            command("quit");
-    }
+    fillRecording();
+    if (encoder)
+        recordImage = image.size() == recordImage.size() ? image : image.scaled(recordImage.size());
+}
+
+void HostCli::fillRecording()
+{
+    if (!encoder)
+        return;
+    const qint64 end = options.recordSeconds * 1000LL;
+    const qint64 due = qMin(clock.elapsed() - recordStartedAt, end) * RecordFps / 1000;
+    for (; recordedFrames < due; ++recordedFrames)
+        encoder->write(reinterpret_cast<const char*>(recordImage.constBits()), recordImage.sizeInBytes());
+    if (recordedFrames < end * RecordFps / 1000)
+        return;
+    endRecording();
+    say(QStringLiteral("recorded %1").arg(options.record));
+    options.record.clear();
+    if (saved.size() >= options.frames)
+        command("quit");
+}
+
+void HostCli::endRecording()
+{
+    if (!encoder)
+        return;
+    encoder->closeWriteChannel();
+    const bool done = encoder->waitForFinished(60000);
+    if (!done || encoder->exitStatus() != QProcess::NormalExit || encoder->exitCode() != 0)
+        fail(QStringLiteral("ffmpeg could not write \"%1\"; its messages above say why").arg(options.record));
+    encoder.reset();
 }
 
 void HostCli::onStdin()
@@ -243,19 +398,26 @@ void HostCli::onStdin()
 
 void HostCli::command(const QString& line)
 {
+    if (line.isEmpty())
+        return;
+    const QString error = commandError(line);
+    if (!error.isEmpty()) {
+        say(error);
+        return;
+    }
     const QString verb = line.section(' ', 0, 0);
     const QString rest = line.section(' ', 1).trimmed();
     if (verb == "url") {
         host.send(ChangeUrl, resolveUrl(rest));
     } else if (verb == "mute") {
-        host.send(SetMute, rest != "off");
+        host.send(SetMute, rest == "on");
     } else if (verb == "whole") {
         host.send(WholeImage);
     } else if (verb == "setting") {
         host.send(EnterSetting);
     } else if (verb == "size") {
         BrowserParams params;
-        params.pageSize = parseSize(rest);
+        parseSize(rest, params.pageSize);
         params.sharedMemoryKey = options.key;
         params.urls = QStringList { resolveUrl(host.lastUrl().isEmpty() ? options.urls.value(0) : host.lastUrl()) };
         params.currentUrl = params.urls.first();
@@ -266,9 +428,11 @@ void HostCli::command(const QString& line)
             return;
         finishing = true;
         host.send(Quit);
-        QTimer::singleShot(10000, this, [this] { host.process().kill(); });
-    } else if (!verb.isEmpty()) {
-        std::fprintf(stderr, "\ncommands: url <url> | mute on|off | whole | size WxH | setting | quit\n");
+        QTimer::singleShot(10000, this, [this] {
+            fail("the runner did not quit within 10 s and was killed");
+            killed = true;
+            host.process().kill();
+        });
     }
 }
 
@@ -276,13 +440,32 @@ void HostCli::printStatus(bool final)
 {
     const double seconds = qMax<qint64>(1, clock.elapsed()) / 1000.0;
     if (final) {
-        std::fprintf(stderr, "\nsummary: %d frames taken, %d new, %.1f s, %.1f new frames/s, %d saved, last title \"%s\", runner exit status %d\n",
-                     taken, fresh, seconds, fresh / seconds, int(saved.size()), qPrintable(host.lastTitle()), exitStatus);
+        say(QStringLiteral("summary: %1 frames taken, %2 new, %3 s, %4 new frames/s, %5 saved, last title \"%6\"")
+                .arg(taken).arg(fresh).arg(seconds, 0, 'f', 1).arg(fresh / seconds, 0, 'f', 1).arg(saved.size())
+                .arg(host.lastTitle()));
         return;
     }
-    std::fprintf(stderr, "\rframes %6d  new %6d  %5.1f fps  title \"%s\"   ", taken, fresh, fresh / seconds,
-                 qPrintable(host.lastTitle().left(40)));
+    const QString status = QStringLiteral("frames %1  new %2  %3 fps  title \"%4\"")
+                               .arg(taken, 6).arg(fresh, 6).arg(fresh / seconds, 5, 'f', 1).arg(host.lastTitle().left(40));
+    if (!statusOnTerminal) {
+        say(status);
+        return;
+    }
+    std::fprintf(stderr, "\r%s   ", qPrintable(status));
     std::fflush(stderr);
+    statusLinePending = true;
+}
+
+void HostCli::say(const QString& line)
+{
+    std::fprintf(stderr, "%s%s\n", statusLinePending ? "\n" : "", qPrintable(line));
+    statusLinePending = false;
+}
+
+void HostCli::fail(const QString& line)
+{
+    failed = true;
+    say(QStringLiteral("ybrowser-host: ") + line);
 }
 
 void HostCli::finish()
@@ -307,6 +490,8 @@ void HostCli::writeContactSheet()
         painter.drawImage(cell, QImage(saved.at(i)));
     }
     painter.end();
-    sheet.save(options.sheet);
-    std::fprintf(stderr, "contact sheet: %s\n", qPrintable(options.sheet));
+    if (sheet.save(options.sheet))
+        say(QStringLiteral("contact sheet: %1").arg(options.sheet));
+    else
+        fail(QStringLiteral("cannot write the contact sheet \"%1\": check that its folder exists and is writable").arg(options.sheet));
 }

@@ -41,7 +41,14 @@ public:
         int pollMs = 5;
     };
 
-    static bool parse(const QStringList& arguments, Options& options, QString& error);
+    enum class Parsed { Run, Help, Invalid };
+    // Needs an application object (for the program name in the help text),
+    // not a display. `text` is the help text or the one-line error.
+    static Parsed parse(const QStringList& arguments, Options& options, QString& text);
+    // WxH or W*H, within the frame buffer's 7680x4320.
+    static bool parseSize(const QString& text, QSize& size);
+    // Empty when a line of standard input is a command the tool takes.
+    static QString commandError(const QString& line);
 
     explicit HostCli(const Options& options, QObject* parent = nullptr);
     ~HostCli() override;
@@ -54,7 +61,11 @@ private:
     void command(const QString& line);
     void saveFrame(const QImage& image);
     void recordFrame(const QImage& image);
+    void fillRecording();
+    void endRecording();
     void printStatus(bool final);
+    void say(const QString& line);
+    void fail(const QString& line);
     void finish();
     void writeContactSheet();
     QString resolveUrl(const QString& url) const;
@@ -74,8 +85,13 @@ private:
     QStringList saved;
     qint64 lastSavedAt = -1;
     qint64 recordStartedAt = -1;
+    qint64 recordedFrames = 0;
+    QImage recordImage;
+    bool statusOnTerminal = false;
+    bool statusLinePending = false;
     int taken = 0;
     int fresh = 0;
-    int exitStatus = 0;
+    bool failed = false;
     bool finishing = false;
+    bool killed = false;
 };

@@ -1,0 +1,155 @@
+#include <QtTest>
+
+#include "HostCli.h"
+
+#include <unistd.h>
+
+// ybrowser-host as a user meets it: every failure ends with one line saying
+// what to do and a status that says what kind of failure it was.
+class tst_HostCli : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void failures_data();
+    void failures();
+    void rootPassesNoSandbox();
+    void commands_data();
+    void commands();
+
+private:
+    int run(const QStringList& arguments, const QStringList& environment);
+
+    QByteArray out;
+    QStringList errorLines;
+};
+
+int tst_HostCli::run(const QStringList& arguments, const QStringList& environment)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const QString& entry : environment) {
+        if (entry.startsWith('-'))
+            env.remove(entry.mid(1));
+        else
+            env.insert(entry.section('=', 0, 0), entry.section('=', 1));
+    }
+    QProcess tool;
+    tool.setProcessEnvironment(env);
+    tool.start(qEnvironmentVariable("YBR_BUILD_DIR") + "/ybrowser-host", arguments);
+    const bool ended = tool.waitForFinished(60000);
+    out = tool.readAllStandardOutput();
+    errorLines = QString::fromLocal8Bit(tool.readAllStandardError()).split('\n', Qt::SkipEmptyParts);
+    return ended && tool.exitStatus() == QProcess::NormalExit ? tool.exitCode() : -1;
+}
+
+void tst_HostCli::failures_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QStringList>("environment");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("lastLine");  // a pattern for the last line on standard error
+
+    const QStringList noDisplay { "-DISPLAY", "-WAYLAND_DISPLAY", "-QT_QPA_PLATFORM" };
+    const auto exact = [](const QString& line) { return '^' + QRegularExpression::escape(line) + '$'; };
+    QTest::newRow("help") << QStringList { "--help" } << noDisplay << 0 << QString();
+    QTest::newRow("frames abc") << QStringList { "--frames", "abc" } << noDisplay << 2
+        << exact("ybrowser-host: --frames takes a whole number of 0 or more, not \"abc\"");
+    QTest::newRow("every x") << QStringList { "--every", "x" } << noDisplay << 2
+        << exact("ybrowser-host: --every takes a whole number of 0 or more, not \"x\"");
+    QTest::newRow("record-seconds 0") << QStringList { "--record-seconds", "0" } << noDisplay << 2
+        << exact("ybrowser-host: --record-seconds takes a whole number of 1 or more, not \"0\"");
+    QTest::newRow("duration -3") << QStringList { "--duration", "-3" } << noDisplay << 2
+        << exact("ybrowser-host: --duration takes seconds, 0 or more, not \"-3\"");
+    QTest::newRow("duration inf") << QStringList { "--duration", "inf" } << noDisplay << 2
+        << exact("ybrowser-host: --duration takes seconds, 0 or more, not \"inf\"");
+    for (const char* size : { "1920", "1920x1080x2", "0x5", "7681x100", "1920 x 1080", "-5*5" })
+        QTest::newRow(qPrintable(QStringLiteral("size %1").arg(size))) << QStringList { "--size", size } << noDisplay << 2
+            << exact(QStringLiteral("ybrowser-host: --size takes WxH or W*H up to 7680x4320, for example 1920x1080, not \"%1\"").arg(size));
+    QTest::newRow("url without scheme") << QStringList { "--url", "example.com" } << noDisplay << 2
+        << exact("ybrowser-host: --url \"example.com\" is not a URL: give its scheme (http://, https://, file:///) or serve a folder with --serve DIR");
+    QTest::newRow("url with a space in the host") << QStringList { "--url", "http://exa mple.com/" } << noDisplay << 2
+        << exact("ybrowser-host: --url \"http://exa mple.com/\" is not a valid URL");
+    QTest::newRow("http without host") << QStringList { "--url", "http:/a" } << noDisplay << 2
+        << exact("ybrowser-host: --url \"http:/a\" is not a valid URL");
+    QTest::newRow("serve a missing folder") << QStringList { "--serve", "/nonexistent/site", "--url", "index.html" } << noDisplay << 2
+        << exact("ybrowser-host: --serve \"/nonexistent/site\" is not a folder");
+    QTest::newRow("unknown option") << QStringList { "--bogus" } << noDisplay << 2
+        << exact("ybrowser-host: Unknown option 'bogus'. (ybrowser-host --help lists the options)");
+    QTest::newRow("stray argument") << QStringList { "http://a/" } << noDisplay << 2
+        << exact("ybrowser-host: unexpected argument \"http://a/\" (ybrowser-host --help lists the options)");
+    QTest::newRow("no display") << QStringList { "--url", "http://a/" } << noDisplay << 1
+        << exact("ybrowser-host: no display for the runner: run it under xvfb-run -a, or set DISPLAY");
+    QTest::newRow("runner missing") << QStringList { "--size", "1920*1080", "--runner", "/nonexistent/YBrowserRunner" } << QStringList() << 1
+        << "^ybrowser-host: cannot start the runner \"/nonexistent/YBrowserRunner\" \\(.+\\): build it with bash tools/build.sh, or give its path with --runner$";
+    QTest::newRow("runner ends before connecting") << QStringList { "--runner", "/bin/true" } << QStringList() << 1
+        << exact("ybrowser-host: the runner ended before it connected (status 0); its messages above say why");
+    QTest::newRow("ffmpeg missing") << QStringList { "--record", "out.mp4", "--runner", "/bin/true" } << QStringList { "PATH=/nonexistent" } << 1
+        << exact("ybrowser-host: --record needs ffmpeg, which is not installed: apt-get install ffmpeg, or leave out --record");
+    QTest::newRow("out not creatable") << QStringList { "--frames", "1", "--out", "/proc/ybr-frames", "--runner", "/bin/true" } << QStringList() << 1
+        << exact("ybrowser-host: cannot create the folder \"/proc/ybr-frames\" for --out: give a writable one");
+}
+
+void tst_HostCli::failures()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QStringList, environment);
+    QFETCH(int, status);
+    QFETCH(QString, lastLine);
+    QCOMPARE(run(arguments, environment), status);
+    if (lastLine.isEmpty()) {
+        QVERIFY2(out.startsWith("Usage: ") && out.contains("--size <WxH>"), out);
+        QCOMPARE(errorLines, QStringList());
+        return;
+    }
+    QVERIFY(out.isEmpty());
+    QVERIFY2(!errorLines.isEmpty() && QRegularExpression(lastLine).match(errorLines.last()).hasMatch(),
+             qPrintable(errorLines.join('\n')));
+    // Bad arguments are one line and nothing else.
+    if (status == 2)
+        QCOMPARE(errorLines.size(), 1);
+}
+
+void tst_HostCli::rootPassesNoSandbox()
+{
+    if (::geteuid() != 0)
+        QSKIP("only root needs --no-sandbox");
+    QTemporaryDir dir;
+    QFile runner(dir.filePath("runner"));
+    QVERIFY(runner.open(QIODevice::WriteOnly));
+    runner.write("#!/bin/sh\necho \"flags=$QTWEBENGINE_CHROMIUM_FLAGS\" >&2\n");
+    runner.close();
+    QVERIFY(runner.setPermissions(runner.permissions() | QFile::ExeOwner));
+    QCOMPARE(run({ "--runner", runner.fileName() }, { "QTWEBENGINE_CHROMIUM_FLAGS=--disable-gpu" }), 1);
+    QCOMPARE(errorLines.filter("--no-sandbox"), (QStringList { "running as root: the runner gets --no-sandbox in QTWEBENGINE_CHROMIUM_FLAGS",
+                                                                "flags=--disable-gpu --no-sandbox" }));
+    QCOMPARE(run({ "--runner", runner.fileName() }, { "QTWEBENGINE_CHROMIUM_FLAGS=--no-sandbox" }), 1);
+    QCOMPARE(errorLines.filter("--no-sandbox"), QStringList { "flags=--no-sandbox" });
+}
+
+void tst_HostCli::commands_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QString>("error");
+
+    const QString size = QStringLiteral("size takes WxH or W*H up to 7680x4320, for example size 1920x1080, not \"%1\"");
+    for (const char* valid : { "size 1920x1080", "size 1920*1080", "size 7680X4320", "mute on", "mute off",
+                               "url http://a/", "whole", "setting", "quit" })
+        QTest::newRow(valid) << valid << QString();
+    for (const char* bad : { "1920 1080", "0x5", "7681x100", "1920x", "" })
+        QTest::newRow(qPrintable(QStringLiteral("size %1").arg(bad))) << QStringLiteral("size %1").arg(bad) << size.arg(bad);
+    QTest::newRow("mute foo") << "mute foo" << "mute takes on or off, not \"foo\"";
+    QTest::newRow("mute") << "mute" << "mute takes on or off, not \"\"";
+    QTest::newRow("url") << "url" << "url takes a URL, for example url https://example.com/";
+    QTest::newRow("unknown") << "go http://a/"
+        << "unknown command \"go\"; commands: url <url> | mute on|off | whole | size WxH | setting | quit";
+}
+
+void tst_HostCli::commands()
+{
+    QFETCH(QString, line);
+    QFETCH(QString, error);
+    QCOMPARE(HostCli::commandError(line), error);
+}
+
+QTEST_GUILESS_MAIN(tst_HostCli)
+#include "tst_hostcli.moc"
