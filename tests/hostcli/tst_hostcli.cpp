@@ -16,15 +16,16 @@ private slots:
     void rootPassesNoSandbox();
     void commands_data();
     void commands();
+    void commandsReachTheRunner();
 
 private:
-    int run(const QStringList& arguments, const QStringList& environment);
+    int run(const QStringList& arguments, const QStringList& environment, const QByteArray& input = {});
 
     QByteArray out;
     QStringList errorLines;
 };
 
-int tst_HostCli::run(const QStringList& arguments, const QStringList& environment)
+int tst_HostCli::run(const QStringList& arguments, const QStringList& environment, const QByteArray& input)
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const QString& entry : environment) {
@@ -36,6 +37,7 @@ int tst_HostCli::run(const QStringList& arguments, const QStringList& environmen
     QProcess tool;
     tool.setProcessEnvironment(env);
     tool.start(qEnvironmentVariable("YBR_BUILD_DIR") + "/ybrowser-host", arguments);
+    tool.write(input);
     const bool ended = tool.waitForFinished(60000);
     out = tool.readAllStandardOutput();
     errorLines = QString::fromLocal8Bit(tool.readAllStandardError()).split('\n', Qt::SkipEmptyParts);
@@ -85,6 +87,12 @@ void tst_HostCli::failures_data()
         << exact("ybrowser-host: the runner ended before it connected (status 0); its messages above say why");
     QTest::newRow("ffmpeg missing") << QStringList { "--record", "out.mp4", "--runner", "/bin/true" } << QStringList { "PATH=/nonexistent" } << 1
         << exact("ybrowser-host: --record needs ffmpeg, which is not installed: apt-get install ffmpeg, or leave out --record");
+    const QString fake = qEnvironmentVariable("YBR_BUILD_DIR") + "/tests/fake_runner";
+    QTest::newRow("fewer frames than asked")
+        << QStringList { "--runner", fake, "--frames", "1", "--duration", "2", "--out", QDir::temp().filePath("tst_hostcli_frames") }
+        << QStringList() << 1 << exact("ybrowser-host: saved 0 of 1 frames: give a longer --duration, or check that the page loads");
+    QTest::newRow("runner ends on its own") << QStringList { "--runner", fake } << QStringList { "FAKE_RUNNER_EXIT=3" } << 1
+        << exact("ybrowser-host: the runner ended on its own with status 3; its messages above say why");
     QTest::newRow("out not creatable") << QStringList { "--frames", "1", "--out", "/proc/ybr-frames", "--runner", "/bin/true" } << QStringList() << 1
         << exact("ybrowser-host: cannot create the folder \"/proc/ybr-frames\" for --out: give a writable one");
 }
@@ -149,6 +157,17 @@ void tst_HostCli::commands()
     QFETCH(QString, line);
     QFETCH(QString, error);
     QCOMPARE(HostCli::commandError(line), error);
+}
+
+// Only valid commands reach the runner, and W*H means the same as WxH.
+void tst_HostCli::commandsReachTheRunner()
+{
+    const QString fake = qEnvironmentVariable("YBR_BUILD_DIR") + "/tests/fake_runner";
+    QCOMPARE(run({ "--runner", fake, "--size", "640*360" }, {}, "size 1920*1080\nmute foo\nsize 1x2x3\nmute on\nquit\n"), 0);
+    QCOMPARE(errorLines.filter("runner: "), (QStringList { "runner: UpdateBrowserParams 1920x1080", "runner: SetMute true", "runner: Quit" }));
+    QCOMPARE(errorLines.filter(" not \""), (QStringList { "mute takes on or off, not \"foo\"",
+        "size takes WxH or W*H up to 7680x4320, for example size 1920x1080, not \"1x2x3\"" }));
+    QCOMPARE(errorLines.filter(QRegularExpression("^connected: 640X360X1, segment \"ybr-[0-9a-f]{12}\"$")).size(), 1);
 }
 
 QTEST_GUILESS_MAIN(tst_HostCli)

@@ -267,8 +267,12 @@ int HostCli::run()
     statusTimer.start(statusOnTerminal ? 500 : 5000);
     if (options.duration > 0)
         QTimer::singleShot(int(options.duration * 1000), this, [this] { command("quit"); });
+    inLoop = true;
     QApplication::exec();
+    inLoop = false;
     printStatus(true);
+    for (const QString& line : qAsConst(failuresInLoop))
+        say(line);
     if (encoder)
         fail(QStringLiteral("the recording stopped after %1 of %2 s: give a longer --duration")
                  .arg(recordedFrames / double(RecordFps), 0, 'f', 1).arg(options.recordSeconds));
@@ -462,10 +466,14 @@ void HostCli::say(const QString& line)
     statusLinePending = false;
 }
 
+// What went wrong while running comes after the summary, as the last word.
 void HostCli::fail(const QString& line)
 {
     failed = true;
-    say(QStringLiteral("ybrowser-host: ") + line);
+    if (inLoop)
+        failuresInLoop << QStringLiteral("ybrowser-host: ") + line;
+    else
+        say(QStringLiteral("ybrowser-host: ") + line);
 }
 
 void HostCli::finish()

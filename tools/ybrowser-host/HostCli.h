@@ -92,6 +92,8 @@ private:
     int taken = 0;
     int fresh = 0;
     bool failed = false;
+    bool inLoop = false;
+    QStringList failuresInLoop;
     bool finishing = false;
     bool killed = false;
 };
