@@ -1,0 +1,117 @@
+#include <QtTest>
+
+#include "RealPageCorpus.h"
+#include "RunnerFixture.h"
+
+namespace {
+
+const struct {
+    const char* page;
+    const char* title;
+    bool animated;
+} pages[] = {
+    { "chart", "Chart", true },
+    { "chat", "Chat", true },
+    { "dashboard", "Dashboard", true },
+    { "document", "Document", true },
+    { "game", "Game", true },
+    { "graph", "Graph", true },
+    { "iframes", "Iframes: 12", true },
+    { "landing", "Landing", false },
+    { "lottie", "Lottie", true },
+    { "math", "Math: 12 formulas", false },
+    // The first visit installs the worker and reloads; the second is served from its cache.
+    { "offline", "Offline: served by the service worker", false },
+    { "overlay", "Overlay", true },
+    { "slides", "Slides", true },
+    { "video", "Video", true },
+};
+
+bool isUniform(const QImage& image)
+{
+    const QRgb first = image.pixel(0, 0);
+    for (int y = 0; y < image.height(); ++y) {
+        const QRgb* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            if (row[x] != first)
+                return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+class tst_RealPages : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void rendersPage_data();
+    void rendersPage();
+
+private:
+    RealPageCorpus corpus;
+};
+
+void tst_RealPages::initTestCase()
+{
+    const QString missing = corpus.missing();
+    QVERIFY2(missing.isEmpty(), qPrintable(missing));
+    QVERIFY(corpus.start());
+    QStringList rows;
+    for (const auto& row : pages)
+        rows << row.page;
+    QCOMPARE(rows, corpus.pageNames());
+}
+
+void tst_RealPages::rendersPage_data()
+{
+    QTest::addColumn<QString>("page");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<bool>("animated");
+    for (const auto& row : pages)
+        QTest::newRow(row.page) << row.page << row.title << row.animated;
+}
+
+// Loads with the title the page's own script sets once its library ran,
+// paints something other than one colour, keeps painting new frames when
+// animated, and quits cleanly.
+void tst_RealPages::rendersPage()
+{
+    QFETCH(QString, page);
+    QFETCH(QString, title);
+    QFETCH(bool, animated);
+    RunnerFixture f;
+    const QString url = corpus.url(page);
+    QVERIFY(f.start(f.params({ url }, QSize(640, 360))));
+    QTRY_COMPARE_WITH_TIMEOUT(f.host.lastTitle(), title, 60000);
+    QCOMPARE(f.host.lastUrl(), url);
+
+    FrameReader reader(f.key);
+    QVERIFY(reader.attach());
+    FrameReader::Frame frame;
+    QImage last;
+    QSet<QByteArray> distinct;
+    const int wanted = animated ? 4 : 1;
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 20000 && (distinct.size() < wanted || clock.elapsed() < 2000)) {
+        if (reader.take(frame)) {
+            QCOMPARE(frame.header.size, QSize(640, 360));
+            if (!isUniform(frame.image))
+                distinct << QCryptographicHash::hash(QByteArray::fromRawData(reinterpret_cast<const char*>(frame.image.constBits()),
+                                                                             int(frame.image.sizeInBytes())),
+                                                     QCryptographicHash::Md5);
+            last = frame.image;
+        }
+        QTest::qWait(50);
+    }
+    QVERIFY2(!last.isNull() && !isUniform(last), "the last frame taken is one uniform colour");
+    QVERIFY2(distinct.size() >= wanted, qPrintable(QStringLiteral("%1 distinct frames").arg(distinct.size())));
+    QVERIFY(RunnerFixture::quit(f.host));
+}
+
+QTEST_MAIN(tst_RealPages)
+#include "tst_realpages.moc"
