@@ -108,6 +108,9 @@ void tst_RealPages::rendersPage()
         }
         QTest::qWait(50);
     }
+    const QString keep = qEnvironmentVariable("YBR_REALPAGES_FRAMES");
+    if (!keep.isEmpty() && !last.isNull())
+        last.save(QDir(keep).filePath(page + ".png"));
     QVERIFY2(!last.isNull() && !isUniform(last), "the last frame taken is one uniform colour");
     QVERIFY2(distinct.size() >= wanted, qPrintable(QStringLiteral("%1 distinct frames").arg(distinct.size())));
     QVERIFY(RunnerFixture::quit(f.host));
