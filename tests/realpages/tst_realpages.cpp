@@ -88,6 +88,7 @@ void tst_RealPages::rendersPage()
     QVERIFY(f.start(f.params({ url }, QSize(640, 360))));
     QTRY_COMPARE_WITH_TIMEOUT(f.host.lastTitle(), title, 60000);
     QCOMPARE(f.host.lastUrl(), url);
+    QCOMPARE(f.host.lastSnapshot().size(), QSize(640, 360));
 
     FrameReader reader(f.key);
     QVERIFY(reader.attach());
