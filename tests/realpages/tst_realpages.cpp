@@ -122,13 +122,20 @@ void tst_RealPages::rendersPage()
 
     FrameReader reader(f.key);
     QVERIFY(reader.attach());
-    const Taken taken = takeFrames(reader, animated ? 4 : 1);
-    const QString keep = qEnvironmentVariable("YBR_REALPAGES_FRAMES");
-    if (!keep.isEmpty() && !taken.last.image.isNull())
-        taken.last.image.save(QDir(keep).filePath(page + ".png"));
-    QCOMPARE(taken.last.header.size, QSize(640, 360));
-    QVERIFY2(!isUniform(taken.last.image), "the last frame taken is one uniform colour");
-    QVERIFY2(taken.distinct >= (animated ? 4 : 1), qPrintable(QStringLiteral("%1 distinct frames").arg(taken.distinct)));
+    // An animated page is watched twice, so frames that stop after the first
+    // seconds fail as well as frames that never move.
+    const int wanted = animated ? 4 : 1;
+    for (const char* round : { "first", "later" }) {
+        const Taken taken = takeFrames(reader, wanted);
+        const QString keep = qEnvironmentVariable("YBR_REALPAGES_FRAMES");
+        if (!keep.isEmpty() && !taken.last.image.isNull())
+            taken.last.image.save(QDir(keep).filePath(page + ".png"));
+        QCOMPARE(taken.last.header.size, QSize(640, 360));
+        QVERIFY2(!isUniform(taken.last.image), qPrintable(QStringLiteral("%1 frames: the last is one uniform colour").arg(round)));
+        QVERIFY2(taken.distinct >= wanted, qPrintable(QStringLiteral("%1 frames: %2 distinct").arg(round).arg(taken.distinct)));
+        if (!animated)
+            break;
+    }
     QVERIFY(RunnerFixture::quit(f.host));
 }
 
