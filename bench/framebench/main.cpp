@@ -1,5 +1,6 @@
 #include "BenchTable.h"
 #include "ChromiumPeer.h"
+#include "RealPageCorpus.h"
 #include "RunnerBench.h"
 #include "StaticHttpServer.h"
 
@@ -44,6 +45,8 @@ int main(int argc, char* argv[])
         { "csv", "Also write the CSV to this file.", "file", "" },
         { "no-peer", "Leave headless Chromium out." },
         { "no-runner", "Leave the runner out." },
+        { "real-pages", "Run the real-page corpus (tests/realpages; all its pages unless --pages names some). "
+                        "Leaves headless Chromium out: it would block the corpus's chat feed." },
     });
     parser.process(app);
     const int seconds = qBound(1, parser.value("seconds").toInt(), 600);
@@ -66,11 +69,19 @@ int main(int argc, char* argv[])
         qCritical("framebench: cannot serve the pages");
         return 1;
     }
+    RealPageCorpus corpus;
+    const bool realPages = parser.isSet("real-pages");
+    if (realPages && (!corpus.missing().isEmpty() || !corpus.start())) {
+        qCritical("framebench: %s", qPrintable(corpus.missing().isEmpty() ? "cannot serve the real pages" : corpus.missing()));
+        return 1;
+    }
+    const QStringList pages = realPages && !parser.isSet("pages") ? corpus.pageNames()
+                                                                   : parser.value("pages").split(',', Qt::SkipEmptyParts);
     QTextStream out(stdout);
     BenchTable table;
     RunnerBench runner(parser.value("runner"), parser.value("frame-path"), seconds);
     std::unique_ptr<ChromiumPeer> peer;
-    if (!parser.isSet("no-peer")) {
+    if (!parser.isSet("no-peer") && !realPages) {
         peer.reset(new ChromiumPeer(seconds));
         QString error;
         if (!peer->start(&error)) {
@@ -84,8 +95,8 @@ int main(int argc, char* argv[])
         BenchTable::printRow(out, result);
     };
     for (const QSize& size : parseSizes(parser.value("sizes"))) {
-        for (const QString& page : parser.value("pages").split(',', Qt::SkipEmptyParts)) {
-            const QString url = http.urlFor(page + ".html");
+        for (const QString& page : pages) {
+            const QString url = realPages ? corpus.url(page) : http.urlFor(page + ".html");
             if (!parser.isSet("no-runner"))
                 record(runner.run(url, page, size));
             if (peer) {
