@@ -1,3 +1,4 @@
+#include "FrameReader.h"
 #include "LocalHttpServer.h"
 #include "RunnerHost.h"
 #include "ybrowserhost.h"
@@ -181,18 +182,21 @@ void tst_HostLibrary::cInterfaceDrivesRunner()
 void tst_HostLibrary::runnerEndLeavesNoSegment_data()
 {
     QTest::addColumn<bool>("throughC");
+    QTest::addColumn<bool>("reading");
     QTest::addColumn<int>("signal");
     for (bool throughC : { false, true }) {
         const char* via = throughC ? "C interface" : "RunnerHost";
-        QTest::addRow("%s, quit", via) << throughC << 0;
-        QTest::addRow("%s, SIGKILL", via) << throughC << int(SIGKILL);
-        QTest::addRow("%s, SIGSEGV", via) << throughC << int(SIGSEGV);
+        QTest::addRow("%s, quit", via) << throughC << false << 0;
+        QTest::addRow("%s, SIGKILL", via) << throughC << false << int(SIGKILL);
+        QTest::addRow("%s, SIGSEGV", via) << throughC << false << int(SIGSEGV);
     }
+    QTest::addRow("RunnerHost with a FrameReader, SIGKILL") << false << true << int(SIGKILL);
 }
 
 void tst_HostLibrary::runnerEndLeavesNoSegment()
 {
     QFETCH(bool, throughC);
+    QFETCH(bool, reading);
     QFETCH(int, signal);
     if (!haveRunner())
         QSKIP("built without the runner");
@@ -220,6 +224,8 @@ void tst_HostLibrary::runnerEndLeavesNoSegment()
     const IpcObjects ipc(key);
     QVERIFY(ipc.segmentExists());
     QVERIFY(ipc.lockExists());
+    auto reader = std::make_unique<FrameReader>(key);
+    QVERIFY(!reading || reader->attach());
 
     if (signal) {
         QList<qint64> children = throughC ? childProcesses() : QList<qint64> { host.process().processId() };
@@ -239,6 +245,9 @@ void tst_HostLibrary::runnerEndLeavesNoSegment()
             host.send(Quit);
         QVERIFY(host.waitForFinished(30000));
     }
+    // A host still reading keeps the segment until it lets go.
+    QCOMPARE(ipc.segmentExists(), reading);
+    reader.reset();
     QVERIFY(!ipc.segmentExists());
     QVERIFY(!ipc.lockExists());
     QVERIFY(!QFile::exists(ipc.segmentFile));
