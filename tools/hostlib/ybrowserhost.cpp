@@ -1,7 +1,6 @@
 #include "ybrowserhost.h"
 
 #include "FrameReader.h"
-#include "OrphanSegment.h"
 #include "RunnerHost.h"
 
 #include <QCoreApplication>
@@ -140,9 +139,9 @@ YbhHost::YbhHost()
     });
     QObject::connect(&runner, &RunnerHost::runnerFinished, [this](int exitCode) {
         ended = true;
-        // Our own attachment kept a killed runner's segment alive.
+        // Our own attachment keeps a killed runner's segment alive; letting
+        // go of it removes segment and lock.
         reader.reset();
-        removeOrphanSegment(params.sharedMemoryKey);
         Event e;
         e.type = YBH_EVENT_RUNNER_ENDED;
         e.exitCode = exitCode;
