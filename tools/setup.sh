@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake ninja-build pkg-config ccache
+  build-essential cmake ninja-build pkg-config ccache dpkg-dev
   qtbase5-dev qtwebengine5-dev libqt5websockets5-dev qttools5-dev qttools5-dev-tools qttranslations5-l10n
   xvfb xauth x11-utils xdotool
   fonts-wqy-microhei

@@ -2,6 +2,7 @@
 #include "CrashSupport.h"
 #include "FrameCodec.h"
 #include "LocalHttpServer.h"
+#include "OrphanSegment.h"
 
 #include <QLocalServer>
 #include <QLocalSocket>
@@ -77,6 +78,8 @@ void tst_CrashRunner::runnerDumpsWhenKilledFromOutside()
     QTRY_VERIFY_WITH_TIMEOUT(pageLoaded(), 60000);
     ::kill(pid_t(process.processId()), SIGSEGV);
     QVERIFY(process.waitForFinished(60000));
+    // The killed runner never detached: its segment would outlive the test.
+    QVERIFY(removeOrphanSegment(params.sharedMemoryKey));
 
     const QDir dumpDirectory(home.filePath(QStringLiteral("data/Corvane M1/dump")));
     QCOMPARE(process.exitStatus(), dumps ? QProcess::NormalExit : QProcess::CrashExit);

@@ -1,5 +1,7 @@
 #include "FrameReader.h"
 
+#include "OrphanSegment.h"
+
 #include <QtEndian>
 
 #include <cstring>
@@ -7,6 +9,14 @@
 FrameReader::FrameReader(const QString& key)
     : memory(key)
 {
+}
+
+FrameReader::~FrameReader()
+{
+    if (memory.isAttached()) {
+        memory.detach();
+        removeOrphanSegment(memory.key());
+    }
 }
 
 bool FrameReader::create(qint64 bytes)

@@ -31,6 +31,9 @@ public:
     };
 
     explicit FrameReader(const QString& key);
+    // The last one to detach from a killed runner's segment also removes
+    // its lock.
+    ~FrameReader();
 
     // A host may make the segment itself before the runner starts.
     bool create(qint64 bytes = SegmentBytes);

@@ -1,5 +1,8 @@
 #include "RunnerHost.h"
 
+#include "ModulePath.h"
+#include "OrphanSegment.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -14,6 +17,8 @@ RunnerHost::RunnerHost(QObject* parent)
     connect(&heartbeat, &QTimer::timeout, this, &RunnerHost::sendHeartbeat);
     connect(&runner, qOverload<int, QProcess::ExitStatus>(&QProcess::finished), this, [this](int code) {
         finished = true;
+        // A runner that was killed or crashed never detached from its segment.
+        removeOrphanSegment(segmentKey);
         emit runnerFinished(code);
     });
     runner.setProcessChannelMode(QProcess::ForwardedErrorChannel);
@@ -37,9 +42,14 @@ QString RunnerHost::defaultRunnerPath()
     const QByteArray fromEnvironment = qgetenv("YBR_RUNNER");
     if (!fromEnvironment.isEmpty())
         return QString::fromLocal8Bit(fromEnvironment);
-    // Host tools live in build/ or build/tests/ beside or below the runner.
+    // Host tools live in build/ or build/tests/ beside or below the runner;
+    // installed, the runner has a folder of its own below the library's.
     const QString dir = QCoreApplication::applicationDirPath();
-    for (const QString& candidate : { dir + "/YBrowserRunner", dir + "/../YBrowserRunner" }) {
+    const QString library = QString::fromStdString(moduleDirectory());
+    const QStringList candidates { dir + "/YBrowserRunner", dir + "/../YBrowserRunner",
+                                   library + "/YBrowserRunner", library + "/" YBR_RUNNER_FROM_LIBRARY,
+                                   dir + "/" YBR_RUNNER_FROM_PROGRAM };
+    for (const QString& candidate : candidates) {
         if (QFileInfo(candidate).isExecutable())
             return QFileInfo(candidate).canonicalFilePath();
     }
@@ -62,6 +72,7 @@ bool RunnerHost::start(const BrowserParams& params, const QStringList& extraArgu
     const QString name = QStringLiteral("ybr-host-") + QUuid::createUuid().toString(QUuid::Id128).left(12);
     if (!server.listen(name))
         return false;
+    segmentKey = params.sharedMemoryKey;
     runner.setProcessEnvironment(environment);
     runner.start(runnerPath, QStringList { name, params.toBase64String(), greeting } + extraArguments);
     return runner.waitForStarted(10000);

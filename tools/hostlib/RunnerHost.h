@@ -72,6 +72,7 @@ private:
     QTimer heartbeat;
     int heartbeatMs = 5000;
     QString runnerPath;
+    QString segmentKey;
     QString greeting = QStringLiteral("YBrowserHost");
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     QByteArray rxBuffer;
