@@ -1,3 +1,4 @@
+#include "FrameHeader.h"
 #include "LogWriter.h"
 #include "TabWidget.h"
 #include "WebView.h"
@@ -85,7 +86,8 @@ private slots:
     void newTab();
     void switchingTabs_data();
     void switchingTabs();
-    void pageSizeFitsAFrame();
+    void pageSizeAsGiven_data();
+    void pageSizeAsGiven();
 
 private:
     QList<WebView*> makeTabs(int count);
@@ -270,10 +272,27 @@ void TabWidgetTest::switchingTabs()
     QVERIFY(!tabs->isCurrentView(nullptr));
 }
 
-void TabWidgetTest::pageSizeFitsAFrame()
+void TabWidgetTest::pageSizeAsGiven_data()
 {
-    tabs->setPageSize(QSize(-5, 5000));
-    QCOMPARE(tabs->pageSize(), QSize(0, 4320));
+    QTest::addColumn<QSize>("size");
+    QTest::newRow("no room for a pixel") << QSize(0, 0);
+    QTest::newRow("largest") << QSize(7680, 4320);
+    QTest::newRow("720p") << QSize(1280, 720);
+}
+
+// The runner bounds sizes before the tab widget sees them; a whole frame's header carries the size as given.
+void TabWidgetTest::pageSizeAsGiven()
+{
+    QFETCH(QSize, size);
+    makeTabs(1);
+    tabs->setPageSize(size);
+    QCOMPARE(tabs->pageSize(), size);
+    FrameHeader header {};
+    header.consumed = 1;
+    tabs->setFrameBuffer(&header);
+    QCOMPARE(QRect(header.dirtyX, header.dirtyY, header.dirtyWidth, header.dirtyHeight), QRect(QPoint(0, 0), size));
+    QCOMPARE(QSize(header.width, header.height), size);
+    QCOMPARE(int(header.consumed), 0);
 }
 
 QTEST_MAIN(TabWidgetTest)
