@@ -28,6 +28,11 @@ TabWidget::TabWidget(QWidget* parent)
 {
     QTabBar* bar = tabBar();
     bar->setStyleSheet(QString::fromLatin1(tabBarStyle));
+    // Captions are drawn in the style sheet's 14 px, but the bar sizes and
+    // elides them with its own font: give it the same size.
+    QFont captionFont = bar->font();
+    captionFont.setPixelSize(14);
+    bar->setFont(captionFont);
     bar->setTabsClosable(false);
     bar->setSelectionBehaviorOnRemove(QTabBar::SelectPreviousTab);
     bar->setMovable(true);
