@@ -129,8 +129,9 @@ void FrameMemory::writeUpdate(FrameHeader* header, const QPoint& pos, const QIma
 
 QSize FrameMemory::boundedSize(const QSize& size) const
 {
-    qint64 width = qBound(1, size.width(), MaxWidth);
-    qint64 height = qBound(1, size.height(), MaxHeight);
+    const FrameLayout::PageExtent page = FrameLayout::boundedPage(size.width(), size.height());
+    qint64 width = page.width;
+    qint64 height = page.height;
     if (!isAttached())
         return QSize(int(width), int(height));
     qint64 room = PixelBytes;

@@ -16,11 +16,9 @@ class QImage;
 class FrameMemory
 {
 public:
-    static constexpr int MaxWidth = FrameHeader::MaxWidth;
-    static constexpr int MaxHeight = FrameHeader::MaxHeight;
-    static constexpr qint64 PixelBytes = qint64(MaxWidth) * MaxHeight * 4;
-    static constexpr qint64 BufferBytes = qint64(sizeof(FrameHeader)) + PixelBytes;
-    static constexpr qint64 SegmentBytes = 2 * BufferBytes;
+    static constexpr qint64 PixelBytes = FrameLayout::PixelBytes;
+    static constexpr qint64 BufferBytes = FrameLayout::BufferBytes;
+    static constexpr qint64 SegmentBytes = FrameLayout::SegmentBytes;
 
     explicit FrameMemory(const QString& key);
 
@@ -39,7 +37,8 @@ public:
     FrameHeader* nextFrameBuffer(const QSize& pageSize, bool engineFlag);
     void writeUpdate(FrameHeader* header, const QPoint& pos, const QImage& image) const;
 
-    // The largest size no bigger than `size` whose frame fits every buffer.
+    // `size` within the page limits, then shrunk until its frame fits every
+    // buffer: 0 x 0 when a buffer has no room for a single pixel.
     QSize boundedSize(const QSize& size) const;
 
     bool lock() { return memory.lock(); }

@@ -10,7 +10,7 @@ PageSizeRule::PageSizeRule(const QString& text)
     asked = QSize(parts.first().toInt(), parts.last().toInt());
     if (asked.width() <= 0 || asked.height() <= 0)
         result = Ignored;
-    else if (asked.width() > MaxWidth || asked.height() > MaxHeight)
+    else if (asked.width() > FrameLayout::MaxWidth || asked.height() > FrameLayout::MaxHeight)
         result = TooLarge;
     else
         result = Accepted;

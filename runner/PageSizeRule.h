@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FrameLayout.h"
+
 #include <QSize>
 #include <QString>
 
@@ -9,9 +11,6 @@ class PageSizeRule
 {
 public:
     enum Verdict { Ignored, TooLarge, Accepted };
-
-    static constexpr int MaxWidth = 7680;
-    static constexpr int MaxHeight = 4320;
 
     explicit PageSizeRule(const QString& text);
 

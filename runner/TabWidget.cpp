@@ -19,12 +19,6 @@ const char tabBarStyle[] =
     " padding-left: 15px; padding-right: 8px; }"
     "QTabBar::tab:selected, QTabBar::tab:hover { background: #f5f5f5; }";
 
-QSize boundedToFrame(const QSize& size)
-{
-    return QSize(qBound(0, size.width(), int(FrameHeader::MaxWidth)),
-                 qBound(0, size.height(), int(FrameHeader::MaxHeight)));
-}
-
 } // namespace
 
 TabWidget::TabWidget(QWidget* parent)
@@ -34,6 +28,11 @@ TabWidget::TabWidget(QWidget* parent)
 {
     QTabBar* bar = tabBar();
     bar->setStyleSheet(QString::fromLatin1(tabBarStyle));
+    // Captions are drawn in the style sheet's 14 px, but the bar sizes and
+    // elides them with its own font: give it the same size.
+    QFont captionFont = bar->font();
+    captionFont.setPixelSize(14);
+    bar->setFont(captionFont);
     bar->setTabsClosable(false);
     bar->setSelectionBehaviorOnRemove(QTabBar::SelectPreviousTab);
     bar->setMovable(true);
@@ -85,7 +84,7 @@ QString TabWidget::currentUrl() const
 
 void TabWidget::setPageSize(const QSize& s)
 {
-    m_pageSize = boundedToFrame(s);
+    m_pageSize = s;
     for (int i = 0; i < count(); ++i) {
         if (WebView* view = webView(i))
             view->setPageSize(m_pageSize);
@@ -96,13 +95,12 @@ void TabWidget::setFrameBuffer(FrameHeader* header)
 {
     if (!header)
         return;
-    const QSize frame = boundedToFrame(m_pageSize);
     header->consumed = 0;
     header->wholeFrame = 1;
     header->dirtyX = 0;
     header->dirtyY = 0;
-    header->dirtyWidth = header->width = frame.width();
-    header->dirtyHeight = header->height = frame.height();
+    header->dirtyWidth = header->width = m_pageSize.width();
+    header->dirtyHeight = header->height = m_pageSize.height();
     if (WebView* view = currentView())
         view->renderTo(header->pixels());
 }

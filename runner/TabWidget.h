@@ -28,7 +28,8 @@ public:
     QString currentUrl() const;
 
     QSize pageSize() const { return m_pageSize; }
-    // Sizes beyond a frame buffer's room are clamped to 7680 x 4320.
+    // Kept as given: the runner hands on only sizes its frame buffers hold,
+    // down to 0 x 0 for a segment without room for one pixel.
     void setPageSize(const QSize& s);
     int engineMode() const { return m_engineMode; }
     void setEngineMode(int mode) { m_engineMode = mode; }

@@ -26,7 +26,7 @@ const char completerStyle[] =
     " background-color: rgb(80,80,83); selection-background-color: rgb(55,143,252); }";
 
 const QPoint parkedPosition(-99999, -99999);
-const QSize largestWindow(7680, 4320);
+const QSize largestWindow(FrameLayout::MaxWidth, FrameLayout::MaxHeight);
 
 } // namespace
 
@@ -255,7 +255,7 @@ void YBrowserRunner::handlePageSizeText(const QString& text)
     const PageSizeRule rule(text);
     if (rule.verdict() == PageSizeRule::TooLarge) {
         QMessageBox::information(QApplication::activeWindow(), tr("提示"),
-                                 tr("网站分辨率不能大于%1X%2!").arg(PageSizeRule::MaxWidth).arg(PageSizeRule::MaxHeight),
+                                 tr("网站分辨率不能大于%1X%2!").arg(FrameLayout::MaxWidth).arg(FrameLayout::MaxHeight),
                                  QMessageBox::Ok, QMessageBox::NoButton);
         return;
     }

@@ -159,6 +159,7 @@ private:
     void postNone();
     void setZoneCursor(int zone);
     QWidget *moveTarget() const;
+    int targetMargin() const;
     void resizeByDrag(int zone, const QPoint &global);
     void moveByDrag(const StatePtr &header, const QPoint &global);
 

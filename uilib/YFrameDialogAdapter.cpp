@@ -167,11 +167,18 @@ QWidget *YFrameDialog::moveTarget() const
     return const_cast<YFrameDialog *>(this);
 }
 
+// Without a wrapper the dialog itself is the window and has no shadow
+// margin around it.
+int YFrameDialog::targetMargin() const
+{
+    return wrapper() ? shadowWidth : 0;
+}
+
 void YFrameDialog::resizeByDrag(int zone, const QPoint &p)
 {
     QWidget *target = moveTarget();
     QRect g = target->geometry();
-    const int s = shadowWidth;
+    const int s = targetMargin();
     if (zone & ResizeLeft)
         g.setLeft(std::min(p.x() - s, g.right() - target->minimumWidth()));
     if (zone & ResizeRight)
@@ -194,8 +201,6 @@ void YFrameDialog::moveByDrag(const StatePtr &state, const QPoint &p)
         ui->max->setChecked(false);
         return;
     }
-    // Without a wrapper the dialog itself is the window and has no shadow
-    // margin around it.
-    const int s = wrapper() ? shadowWidth : 0;
+    const int s = targetMargin();
     moveTarget()->move(p - (press + QPoint(s, s)));
 }

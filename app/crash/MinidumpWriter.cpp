@@ -159,7 +159,7 @@ void MinidumpWriter::writeSystemInfo()
     const uint32_t description = file.appendUtf16String(system.description, strnlen(system.description, sizeof system.description));
     beginStream(md::SystemInfoStream);
     md::SystemInfo info{};
-    info.processorArchitecture = md::kArchitectureAmd64;
+    info.processorArchitecture = processorArchitecture();
     info.processorLevel = uint16_t((system.cpuVersion >> 8) & 0xF);
     info.processorRevision = uint16_t(system.cpuVersion & 0xFF);
     info.numberOfProcessors = uint8_t(system.processorCount > 255 ? 255 : system.processorCount);

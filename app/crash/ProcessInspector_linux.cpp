@@ -1,9 +1,9 @@
 #include "ProcessInspector.h"
 
+#include "CpuContext.h"
 #include "LineReader.h"
 
 #include <cerrno>
-#include <cpuid.h>
 #include <cstring>
 #include <dirent.h>
 #include <elf.h>
@@ -77,24 +77,6 @@ void copyText(char* target, size_t size, size_t& used, const char* text)
     target[used] = '\0';
 }
 
-void regsFromContext(user_regs_struct& r, const ucontext_t& context)
-{
-    const greg_t* g = context.uc_mcontext.gregs;
-    std::memset(&r, 0, sizeof r);
-    r.r8 = uint64_t(g[REG_R8]), r.r9 = uint64_t(g[REG_R9]), r.r10 = uint64_t(g[REG_R10]);
-    r.r11 = uint64_t(g[REG_R11]), r.r12 = uint64_t(g[REG_R12]), r.r13 = uint64_t(g[REG_R13]);
-    r.r14 = uint64_t(g[REG_R14]), r.r15 = uint64_t(g[REG_R15]);
-    r.rdi = uint64_t(g[REG_RDI]), r.rsi = uint64_t(g[REG_RSI]), r.rbp = uint64_t(g[REG_RBP]);
-    r.rbx = uint64_t(g[REG_RBX]), r.rdx = uint64_t(g[REG_RDX]), r.rax = uint64_t(g[REG_RAX]);
-    r.rcx = uint64_t(g[REG_RCX]), r.rsp = uint64_t(g[REG_RSP]), r.rip = uint64_t(g[REG_RIP]);
-    r.eflags = uint64_t(g[REG_EFL]);
-    const uint64_t segments = uint64_t(g[REG_CSGSFS]);
-    r.cs = segments & 0xFFFF;
-    r.gs = (segments >> 16) & 0xFFFF;
-    r.fs = (segments >> 32) & 0xFFFF;
-    r.ss = (segments >> 48) & 0xFFFF;
-}
-
 } // namespace
 
 ProcessInspector::ProcessInspector(CrashSnapshot& snapshot, pid_t pid)
@@ -133,9 +115,7 @@ void ProcessInspector::recordCrash(pid_t tid, const siginfo_t& info, const ucont
     ThreadRecord& thread = snapshot.threads[0];
     std::memset(&thread, 0, sizeof thread);
     thread.tid = tid;
-    regsFromContext(thread.regs, context);
-    if (context.uc_mcontext.fpregs)
-        std::memcpy(&thread.fpregs, context.uc_mcontext.fpregs, sizeof thread.fpregs);
+    readSignalRegisters(thread, context);
     snapshot.crashingThread = 0;
     snapshot.threadCount = 1;
 }
@@ -183,9 +163,8 @@ bool ProcessInspector::attachThread(pid_t tid, ThreadRecord& thread)
     }
     std::memset(&thread, 0, sizeof thread);
     thread.tid = tid;
-    if (ptrace(PTRACE_GETREGS, tid, nullptr, &thread.regs) != 0)
+    if (!readStoppedRegisters(tid, thread))
         return errno = ESRCH, false;
-    ptrace(PTRACE_GETFPREGS, tid, nullptr, &thread.fpregs);
     return true;
 }
 
@@ -278,7 +257,7 @@ const MappingRecord* ProcessInspector::stackAbove(uint64_t address) const
 
 void ProcessInspector::findStack(ThreadRecord& thread)
 {
-    const uint64_t sp = thread.regs.rsp;
+    const uint64_t sp = stackPointer(thread);
     thread.stackStart = thread.stackEnd = sp;
     const MappingRecord* mapping = mappingAt(sp);
     if (!mapping || !(mapping->flags & MapRead))
@@ -370,7 +349,7 @@ void ProcessInspector::planMemory(bool fullMemory)
         budget -= budget > thread.stackEnd - thread.stackStart ? thread.stackEnd - thread.stackStart : budget;
     }
     const ThreadRecord& crashed = snapshot.threads[snapshot.crashingThread];
-    addAround(crashed.regs.rip, kCodeAround, kCodeAround);
+    addAround(instructionPointer(crashed), kCodeAround, kCodeAround);
     if (snapshot.exception.faultAddress)
         addAround(snapshot.exception.faultAddress, kDataAround, kDataAround);
     for (int i = 0; fullMemory && i < snapshot.mappingCount; ++i) {
@@ -431,14 +410,7 @@ void ProcessInspector::readSystem()
     std::memset(&system, 0, sizeof system);
     cpu_set_t cpus;
     system.processorCount = sched_getaffinity(0, sizeof cpus, &cpus) == 0 ? CPU_COUNT(&cpus) : 1;
-    unsigned eax, ebx, ecx, edx;
-    if (__get_cpuid(0, &eax, &ebx, &ecx, &edx)) {
-        system.cpuVendor[0] = ebx, system.cpuVendor[1] = edx, system.cpuVendor[2] = ecx;
-    }
-    if (__get_cpuid(1, &eax, &ebx, &ecx, &edx)) {
-        system.cpuVersion = eax;
-        system.cpuFeatures = edx;
-    }
+    readProcessorIdentity(system);
     struct utsname name;
     if (uname(&name) != 0)
         return;

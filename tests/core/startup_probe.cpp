@@ -34,8 +34,9 @@ HookRegistration atExit(exitHooks(), [] { trace(state("exit-hook")); });
 int main(int argc, char* argv[])
 {
     const int status = RunnerStartup::run(argc, argv, [](const QString& server, const QString& params, const QString& hello) {
-        trace(state("hostlink") + QStringLiteral(" args=%1|%2|%3 gles=%4").arg(server, params, hello)
-                                      .arg(QCoreApplication::testAttribute(Qt::AA_UseOpenGLES)));
+        trace(state("hostlink") + QStringLiteral(" args=%1|%2|%3 gles=%4 tab=%5").arg(server, params, hello)
+                                      .arg(QCoreApplication::testAttribute(Qt::AA_UseOpenGLES))
+                                      .arg(QCoreApplication::translate("TabWidget", "新建标签")));
         log("probe");
         QTimer::singleShot(0, qApp, [] { trace(state("loop")); QCoreApplication::exit(0); });
         return std::unique_ptr<QObject>(new HostLinkProbe);

@@ -60,7 +60,7 @@ void tst_AppBase::sequenceOrder()
     const QStringList expected{
         "startup-hook-1 app=1 name=startup_probe log=0 cancel=Cancel",
         "startup-hook-2 app=1 name=startup_probe log=0 cancel=Cancel",
-        QString::fromUtf8("hostlink app=1 name=Corvane M1 log=1 cancel=取消 args=server||hello gles=0"),
+        QString::fromUtf8("hostlink app=1 name=Corvane M1 log=1 cancel=取消 args=server||hello gles=0 tab=新建标签"),
         QString::fromUtf8("loop app=1 name=Corvane M1 log=1 cancel=取消"),
         QString::fromUtf8("exit-hook app=1 name=Corvane M1 log=1 cancel=取消"),
         QString::fromUtf8("hostlink-destroyed app=1 name=Corvane M1 log=1 cancel=取消"),
@@ -79,17 +79,19 @@ void tst_AppBase::settingsAtStartup_data()
     QTest::addColumn<QString>("cancel");
     QTest::addColumn<bool>("dumpDirectory");
     QTest::addColumn<bool>("gles");
+    QTest::addColumn<QString>("tab");
 
-    const QString zh = QString::fromUtf8("取消");
-    QTest::newRow("EN, GLES") << QByteArray("[General]\nLanguage=EN\nUseOpenGLES=true\n") << "Cancel" << false << true;
-    QTest::newRow("Ru, dump level 1") << QByteArray("[General]\nLanguage=Ru\nDumpLevel=1\n") << "Cancel" << true << false;
-    QTest::newRow("other, dump level 0") << QByteArray("[General]\nLanguage=fr\nDumpLevel=0\n") << zh << false << false;
-    QTest::newRow("empty, dump level -3") << QByteArray("[General]\nLanguage=\nDumpLevel=-3\nUseOpenGLES=0\n") << zh << false << false;
+    // Qt's own "Cancel" tells the Chinese catalogue from none; the runner's own "新建标签" tells the files apart.
+    const QString zh = QString::fromUtf8("取消"), tab = QString::fromUtf8("新建标签"), ru = QString::fromUtf8("Новая вкладка");
+    QTest::newRow("EN, GLES") << QByteArray("[General]\nLanguage=EN\nUseOpenGLES=true\n") << "Cancel" << false << true << "New Tab";
+    QTest::newRow("Ru, dump level 1") << QByteArray("[General]\nLanguage=Ru\nDumpLevel=1\n") << "Cancel" << true << false << ru;
+    QTest::newRow("other, dump level 0") << QByteArray("[General]\nLanguage=fr\nDumpLevel=0\n") << zh << false << false << tab;
+    QTest::newRow("empty, dump level -3") << QByteArray("[General]\nLanguage=\nDumpLevel=-3\nUseOpenGLES=0\n") << zh << false << false << tab;
     // QVariant reads any text but "", "0" and "false" as true.
-    QTest::newRow("garbage values") << QByteArray("[General]\nDumpLevel=abc\nUseOpenGLES=maybe\n") << zh << false << true;
-    QTest::newRow("other group only") << QByteArray("[Other]\nLanguage=EN\nDumpLevel=2\n") << zh << false << false;
-    QTest::newRow("not an ini") << QByteArray("\x00\xff\xfe binary", 11) << zh << false << false;
-    QTest::newRow("no file") << QByteArray("<none>") << zh << false << false;
+    QTest::newRow("garbage values") << QByteArray("[General]\nDumpLevel=abc\nUseOpenGLES=maybe\n") << zh << false << true << tab;
+    QTest::newRow("other group only") << QByteArray("[Other]\nLanguage=EN\nDumpLevel=2\n") << zh << false << false << tab;
+    QTest::newRow("not an ini") << QByteArray("\x00\xff\xfe binary", 11) << zh << false << false << tab;
+    QTest::newRow("no file") << QByteArray("<none>") << zh << false << false << tab;
 }
 
 void tst_AppBase::settingsAtStartup()
@@ -98,9 +100,10 @@ void tst_AppBase::settingsAtStartup()
     QFETCH(QString, cancel);
     QFETCH(bool, dumpDirectory);
     QFETCH(bool, gles);
+    QFETCH(QString, tab);
     const QString hostLink = runProbe(ini).value(2);
     QCOMPARE(exitCode, 0);
-    QVERIFY2(hostLink.contains(" cancel=" + cancel + " ") && hostLink.endsWith(QStringLiteral(" gles=%1").arg(gles)),
+    QVERIFY2(hostLink.contains(" cancel=" + cancel + " ") && hostLink.endsWith(QStringLiteral(" gles=%1 tab=%2").arg(gles).arg(tab)),
              qPrintable(hostLink));
     QCOMPARE(QDir(home->filePath("Corvane M1/dump")).exists(), dumpDirectory);
 }

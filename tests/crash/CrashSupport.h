@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 
@@ -29,6 +30,21 @@ inline QString debuggerOutput(const QString& dump, const QString& program, const
     lldb.start(QStringLiteral("lldb"), arguments);
     lldb.waitForFinished(180000);
     return QString::fromUtf8(lldb.readAllStandardOutput());
+}
+
+// Reads in pieces: a full-memory dump may be larger than is sensible to hold at once.
+inline bool fileContains(const QString& path, const QByteArray& needle)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    QByteArray window;
+    while (!file.atEnd()) {
+        window = window.right(needle.size() - 1) + file.read(16 << 20);
+        if (window.contains(needle))
+            return true;
+    }
+    return false;
 }
 
 inline int threadCount(const QString& threadList)

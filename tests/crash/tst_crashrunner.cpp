@@ -36,7 +36,7 @@ void tst_CrashRunner::initTestCase()
 void tst_CrashRunner::runnerDumpsWhenKilledFromOutside_data()
 {
     QTest::addColumn<int>("dumpLevel");
-    for (int level : {1, 2, 0})
+    for (int level : {1, 2, 3, 0})
         QTest::newRow(qPrintable(QStringLiteral("level %1").arg(level))) << level;
 }
 
@@ -94,6 +94,10 @@ void tst_CrashRunner::runnerDumpsWhenKilledFromOutside()
     QVERIFY2(output.contains(QStringLiteral("stop reason = signal SIGSEGV")), qPrintable(output));
     QVERIFY2(output.contains(QStringLiteral("YBrowserRunner`main")), qPrintable(output));
     QVERIFY2(threadCount(output) > 5, qPrintable(output));
+    // The page title lives in the runner's heap as UTF-16: only a full-memory dump holds it.
+    const QString title16 = QStringLiteral("Crash guard page");
+    const QByteArray heapText(reinterpret_cast<const char*>(title16.utf16()), title16.size() * 2);
+    QCOMPARE(fileContains(dump, heapText), dumpLevel == 2);
     qInfo("runner dump at level %d: %lld bytes, %d threads", dumpLevel, QFileInfo(dump).size(), threadCount(output));
 }
 

@@ -11,8 +11,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const QSize asked = rule.size();
     switch (rule.verdict()) {
     case PageSizeRule::Accepted:
-        if (asked.width() < 1 || asked.height() < 1 || asked.width() > PageSizeRule::MaxWidth
-            || asked.height() > PageSizeRule::MaxHeight)
+        if (asked.width() < 1 || asked.height() < 1 || asked.width() > FrameLayout::MaxWidth
+            || asked.height() > FrameLayout::MaxHeight)
             std::abort();
         break;
     case PageSizeRule::TooLarge:

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
+#include <QPushButton>
 
 using D = YFrameDialog;
 using Buttons = D::StandardButtons;
@@ -41,7 +42,7 @@ private slots:
         QTest::addColumn<bool>("noShadow");
         QTest::addColumn<int>("mask");
         const auto row = [](const QByteArray &name, Buttons buttons, const char *click, const char *shown, int result,
-                            bool noShadow = false, int mask = 0) {
+                            bool noShadow = false, int mask = -1) {
             QTest::newRow(name) << buttons << QString(click) << QString(shown) << result << noShadow << mask;
         };
         for (bool bare : {false, true}) {
@@ -51,6 +52,7 @@ private slots:
             row("Yes No closed" + tag, D::Yes | D::No, "close", "是:110+48x26 否:182+48x26", D::No, bare);
         }
         row("one left by mask", D::Yes | D::No | D::Retry, "close", "重试:140+60x26", D::Retry, false, D::Retry);
+        row("none left by mask 0", D::Ok | D::Cancel, "close", "", D::Cancel, false, 0);
         row("no buttons closed", {}, "close", "", 0);
         row("by role, then value", D::Cancel | D::Save | D::Apply | D::Ok, "确认",
             "应用:14+60x26 确认:98+60x26 保存:182+60x26 取消:266+60x26", D::Ok);
@@ -67,7 +69,7 @@ private slots:
         QFETCH(int, mask);
         YFrameDialog dialog;
         prepare(dialog, buttons);
-        if (mask)
+        if (mask >= 0)
             dialog.updateButtonMask(Buttons(mask));
         const int s = noShadow ? 0 : shadow;
         const QSize size = dialog.size();
@@ -115,6 +117,41 @@ private slots:
         QCOMPARE(guarded, (QList<int>{D::Ok, D::Cancel, D::Ok}));
     }
 
+    void defaultButton_data()
+    {
+        QTest::addColumn<Buttons>("buttons");
+        QTest::addColumn<int>("which");
+        QTest::addColumn<QString>("lowestRole");
+        QTest::addColumn<QString>("result");
+        QTest::newRow("NoButton: first listed") << Buttons(D::Ok | D::Cancel) << int(D::NoButton) << "" << "确认";
+        QTest::newRow("NoButton: lowest ROLE") << Buttons(D::Ok | D::Cancel) << int(D::NoButton) << "取消" << "取消";
+        QTest::newRow("NoButton, none listed") << Buttons() << int(D::NoButton) << "" << "";
+        QTest::newRow("Cancel") << Buttons(D::Ok | D::Cancel) << int(D::Cancel) << "" << "取消";
+    }
+
+    // The default button is painted in the default blue; NoButton has no button of its own.
+    void defaultButton()
+    {
+        QFETCH(Buttons, buttons);
+        QFETCH(int, which);
+        QFETCH(QString, lowestRole);
+        QFETCH(QString, result);
+        YFrameDialog dialog;
+        QVERIFY(!dialog.button(D::NoButton));
+        const QList<QAbstractButton *> listed = dialog.addButtons(buttons);
+        for (QAbstractButton *b : listed)
+            b->setProperty("ROLE", b->text() == lowestRole ? -1 : 0);
+        dialog.setDefaultButton(D::StandardButton(which));
+        QStringList painted;
+        for (QAbstractButton *b : listed) {
+            if (qobject_cast<QPushButton *>(b)->isDefault() && b->grab().toImage().pixelColor(5, 5) == QColor("#2687fe"))
+                painted << b->text();
+        }
+        QCOMPARE(painted.join(' '), result);
+        QVERIFY(!dialog.button(D::NoButton));
+        QCOMPARE(dialog.findChildren<QAbstractButton *>().size(), listed.size() + 3);
+    }
+
     void getText_data()
     {
         QTest::addColumn<QString>("click");
@@ -145,8 +182,10 @@ private slots:
         QTest::addColumn<QPoint>("by");
         QTest::addColumn<Qt::CursorShape>("cursor");
         QTest::addColumn<QRect>("change");
-        const auto row = [](const char *name, int flags, QPoint from, QPoint by, Qt::CursorShape cursor, QRect change) {
-            QTest::newRow(name) << flags << from << by << cursor << change;
+        QTest::addColumn<bool>("wrapped");
+        const auto row = [](const char *name, int flags, QPoint from, QPoint by, Qt::CursorShape cursor, QRect change,
+                            bool wrapped = true) {
+            QTest::newRow(name) << flags << from << by << cursor << change << wrapped;
         };
         const int rb = D::ResizeRight | D::ResizeBottom, all = rb | D::ResizeLeft | D::ResizeTop;
         // -1 is the far edge; `change` is the wrapper's (dx, dy, dw, dh).
@@ -160,9 +199,13 @@ private slots:
         row("header moves", all, {40, 15}, {60, 30}, Qt::ArrowCursor, {60, 30, 0, 0});
         row("header within drag distance", all, {40, 15}, {4, 5}, Qt::ArrowCursor, {});
         row("central does nothing", all, {10, 120}, {80, 40}, Qt::ArrowCursor, {});
+        row("shown: right keeps left", rb, {-1, 120}, {40, 0}, Qt::SizeHorCursor, {0, 0, 40, 0}, false);
+        row("shown: bottom left", all, {1, -2}, {-20, 10}, Qt::SizeBDiagCursor, {-19, 0, 19, 9}, false);
+        row("shown: header moves", all, {40, 15}, {60, 30}, Qt::ArrowCursor, {60, 30, 0, 0}, false);
     }
 
-    // Hovers at `from`, then drags by `by`; leaving into the shadow restores the arrow.
+    // Hovers at `from`, then drags by `by`; leaving into the shadow restores
+    // the arrow. A shown dialog has no wrapper and moves and resizes itself.
     void mouse()
     {
         QFETCH(int, flags);
@@ -170,10 +213,11 @@ private slots:
         QFETCH(QPoint, by);
         QFETCH(Qt::CursorShape, cursor);
         QFETCH(QRect, change);
+        QFETCH(bool, wrapped);
         YFrameDialog dialog;
         prepare(dialog, D::Ok);
         dialog.setResizeFlags(D::ResizeFlags(flags));
-        run(dialog, [&](QDialog *box) {
+        const auto drag = [&](QWidget *box) {
             Pointer pointer{box, {}};
             const QRect start = box->geometry();
             pointer.moveTo(dialog.mapToGlobal(QPoint((from.x() + 344) % 344, (from.y() + 239) % 239)));
@@ -184,10 +228,21 @@ private slots:
             QTest::qWait(20);
             QTRY_COMPARE(box->geometry(), QRect(start.topLeft() + change.topLeft(), start.size() + change.size()));
             QVERIFY(pointer.settled());
-            pointer.moveTo(dialog.mapToGlobal(QPoint(-6, 120)));
-            QCOMPARE(dialog.cursor().shape(), Qt::ArrowCursor);
+            if (box != &dialog) {
+                pointer.moveTo(dialog.mapToGlobal(QPoint(-6, 120)));
+                QCOMPARE(dialog.cursor().shape(), Qt::ArrowCursor);
+            }
             click(box, "close");
-        });
+        };
+        if (wrapped) {
+            run(dialog, drag);
+            return;
+        }
+        dialog.move(300, 200);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        drag(&dialog);
+        QTRY_VERIFY(!dialog.isVisible());
     }
 
     // The shadow turns to the selected one when the wrapper is activated
@@ -244,7 +299,7 @@ private slots:
     }
 
     // Every image at its size, the style sheet, and the dialogs' font family
-    // mapped to an installed CJK font.
+    // mapped to the first of its substitutes that is installed.
     void theme()
     {
         YUILIB::initialise();
@@ -265,7 +320,13 @@ private slots:
         }
         QFile qss(":/YBrowserRunner/Resources/CorvaneDialog.qss");
         QVERIFY(qss.open(QIODevice::ReadOnly) && qss.readAll().contains("#centralFrame"));
-        QCOMPARE(QFontInfo(QFont("微软雅黑")).family(), QString("WenQuanYi Micro Hei"));
+        QString installed;
+        for (const QString &family : QFont::substitutes("微软雅黑")) {
+            if (installed.isEmpty() && QFontInfo(QFont(family)).exactMatch())
+                installed = QFontInfo(QFont(family)).family();
+        }
+        QVERIFY(!installed.isEmpty());
+        QCOMPARE(QFontInfo(QFont("微软雅黑")).family(), installed);
     }
 
     void tipSizing_data()

@@ -1,3 +1,4 @@
+#include "FrameHeader.h"
 #include "LogWriter.h"
 #include "TabWidget.h"
 #include "WebView.h"
@@ -85,7 +86,10 @@ private slots:
     void newTab();
     void switchingTabs_data();
     void switchingTabs();
-    void pageSizeFitsAFrame();
+    void pageSizeAsGiven_data();
+    void pageSizeAsGiven();
+    void captionsFitTheirTabs_data();
+    void captionsFitTheirTabs();
 
 private:
     QList<WebView*> makeTabs(int count);
@@ -270,10 +274,70 @@ void TabWidgetTest::switchingTabs()
     QVERIFY(!tabs->isCurrentView(nullptr));
 }
 
-void TabWidgetTest::pageSizeFitsAFrame()
+void TabWidgetTest::pageSizeAsGiven_data()
 {
-    tabs->setPageSize(QSize(-5, 5000));
-    QCOMPARE(tabs->pageSize(), QSize(0, 4320));
+    QTest::addColumn<QSize>("size");
+    QTest::newRow("no room for a pixel") << QSize(0, 0);
+    QTest::newRow("largest") << QSize(7680, 4320);
+    QTest::newRow("720p") << QSize(1280, 720);
+}
+
+// The runner bounds sizes before the tab widget sees them; a whole frame's header carries the size as given.
+void TabWidgetTest::pageSizeAsGiven()
+{
+    QFETCH(QSize, size);
+    makeTabs(1);
+    tabs->setPageSize(size);
+    QCOMPARE(tabs->pageSize(), size);
+    FrameHeader header {};
+    header.consumed = 1;
+    tabs->setFrameBuffer(&header);
+    QCOMPARE(QRect(header.dirtyX, header.dirtyY, header.dirtyWidth, header.dirtyHeight), QRect(QPoint(0, 0), size));
+    QCOMPARE(QSize(header.width, header.height), size);
+    QCOMPARE(int(header.consumed), 0);
+}
+
+void TabWidgetTest::captionsFitTheirTabs_data()
+{
+    QTest::addColumn<QString>("title");
+    QTest::newRow("short title") << "YBrowserRunner demo";
+    QTest::newRow("long title") << "YBrowserRunner demo: a page title longer than its tab";
+}
+
+// Each caption is drawn whole between its tab's 15 px left padding and its
+// close button: its ink is as wide as the caption in the 14 px font the
+// style sheet draws it with, so no glyph is cut at either side.
+void TabWidgetTest::captionsFitTheirTabs()
+{
+    QFETCH(QString, title);
+    const QList<WebView*> views = makeTabs(2);
+    tabs->viewTitleChanged(views.at(0), title);
+    tabs->viewTitleChanged(views.at(1), "Weather desk");
+    QTabBar* bar = tabs->tabBar();
+    QFont drawn = bar->font();
+    drawn.setPixelSize(14);
+    const QImage image = bar->grab().toImage();
+    for (int i = 0; i < bar->count(); ++i) {
+        const QRect tab = bar->tabRect(i);
+        QVERIFY(image.rect().contains(tab));
+        const QWidget* close = bar->tabButton(i, QTabBar::RightSide);
+        const int end = close ? close->geometry().left() - 1 : tab.right() - 8;
+        int left = INT_MAX, right = -1;
+        for (int x = tab.left(); x <= end; ++x) {
+            for (int y = tab.top(); y <= tab.bottom(); ++y) {
+                if (qGray(image.pixel(x, y)) < 160) {
+                    left = qMin(left, x);
+                    right = x;
+                    break;
+                }
+            }
+        }
+        const int caption = QFontMetrics(drawn).horizontalAdvance(bar->tabText(i));
+        const QString where = QString("tab %1 at %2..%3, ink %4..%5, caption %6 px")
+                                  .arg(i).arg(tab.left()).arg(tab.right()).arg(left).arg(right).arg(caption);
+        QVERIFY2(left >= tab.left() + 15 && right < end, qPrintable(where));
+        QVERIFY2(right - left + 1 >= caption - 3, qPrintable(where));
+    }
 }
 
 QTEST_MAIN(TabWidgetTest)

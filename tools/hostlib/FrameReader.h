@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FrameLayout.h"
+
 #include <QImage>
 #include <QRect>
 #include <QSharedMemory>
@@ -12,9 +14,9 @@
 class FrameReader
 {
 public:
-    static constexpr int HeaderBytes = 28;
-    static constexpr qint64 BufferBytes = HeaderBytes + qint64(7680) * 4320 * 4;
-    static constexpr qint64 SegmentBytes = 2 * BufferBytes;
+    static constexpr int HeaderBytes = FrameLayout::HeaderBytes;
+    static constexpr qint64 BufferBytes = FrameLayout::BufferBytes;
+    static constexpr qint64 SegmentBytes = FrameLayout::SegmentBytes;
 
     struct Header {
         bool consumed = false;

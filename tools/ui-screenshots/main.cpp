@@ -1,3 +1,4 @@
+#include "HookLists.h"
 #include "UiLibSetup.h"
 #include "YFrameDialog.h"
 #include "YTipDlg.h"
@@ -12,6 +13,10 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QTimer>
+
+#ifdef YBR_SETTING_WINDOW_SHOT
+#include "SettingWindowShot.h"
+#endif
 
 namespace {
 
@@ -56,7 +61,12 @@ QWidget *credentialsForm()
 
 int main(int argc, char *argv[])
 {
+    // Only pages of its own making are shown, so the sandbox (refused to root) may go.
+    if (qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS"))
+        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox");
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
+    runHooks(startupHooks());
     YUILIB::initialise();
     const QDir out(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString("docs"));
     QDir().mkpath(out.path());
@@ -73,5 +83,10 @@ int main(int argc, char *argv[])
     dialog.setNeverNotifyVisible();
     grabWhenShown(out.filePath("frame-dialog.png"));
     dialog.exec(nullptr, false);
+
+#ifdef YBR_SETTING_WINDOW_SHOT
+    if (!grabSettingWindow(out.filePath("setting-tabs.png")))
+        return 1;
+#endif
     return 0;
 }

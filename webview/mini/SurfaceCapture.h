@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FrameLayout.h"
 #include "MiniEngineTypes.h"
 
 #include <cstdint>
@@ -11,13 +12,9 @@
 class SurfaceCapture
 {
 public:
-    // Largest rectangle taken: the size of a frame buffer.
-    static constexpr int MaxWidth = 7680;
-    static constexpr int MaxHeight = 4320;
-
     // Copies the cx x cy rectangle at (x, y) of dc onto white. Pixels the
-    // surface does not cover stay white. A size outside 1..Max gives an
-    // invalid capture.
+    // surface does not cover stay white. A size outside 1 x 1 to the page
+    // limits of FrameLayout gives an invalid capture.
     SurfaceCapture(MiniDeviceContext dc, int x, int y, int cx, int cy);
 
     bool isValid() const { return !pixels.empty(); }

@@ -38,7 +38,7 @@ void blit(const MiniSurface& surface, int x, int y, int cx, int cy, unsigned cha
 
 SurfaceCapture::SurfaceCapture(MiniDeviceContext dc, int x, int y, int cx, int cy)
 {
-    if (cx <= 0 || cy <= 0 || cx > MaxWidth || cy > MaxHeight)
+    if (cx <= 0 || cy <= 0 || cx > FrameLayout::MaxWidth || cy > FrameLayout::MaxHeight)
         return;
     w = cx;
     h = cy;
