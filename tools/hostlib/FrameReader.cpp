@@ -44,18 +44,19 @@ FrameReader::Header FrameReader::header(int buffer) const
     if (!p)
         return h;
     const auto i32 = [p](int offset) { return qFromLittleEndian<qint32>(p + offset); };
-    h.consumed = p[0] != 0;
-    h.wholeFrame = p[1] != 0;
-    h.engineFlag = p[2] != 0;
-    h.size = QSize(i32(4), i32(8));
-    h.dirty = QRect(i32(12), i32(16), i32(20), i32(24));
+    using namespace FrameLayout;
+    h.consumed = p[ConsumedOffset] != 0;
+    h.wholeFrame = p[WholeFrameOffset] != 0;
+    h.engineFlag = p[EngineFlagOffset] != 0;
+    h.size = QSize(i32(WidthOffset), i32(HeightOffset));
+    h.dirty = QRect(i32(DirtyXOffset), i32(DirtyYOffset), i32(DirtyWidthOffset), i32(DirtyHeightOffset));
     return h;
 }
 
 void FrameReader::setConsumed(int buffer, bool consumed)
 {
     if (uchar* p = base(buffer))
-        p[0] = consumed ? 1 : 0;
+        p[FrameLayout::ConsumedOffset] = consumed ? 1 : 0;
 }
 
 bool FrameReader::take(Frame& frame, bool copyPixels)

@@ -149,13 +149,26 @@ YbhHost::YbhHost()
     });
 }
 
+static bool pageFits(int width, int height)
+{
+    const FrameLayout::PageExtent bounded = FrameLayout::boundedPage(width, height);
+    return bounded.width == width && bounded.height == height;
+}
+
+static QString pageSizeError(int width, int height)
+{
+    return QStringLiteral("page size %1x%2 is outside 1x1 to %3x%4")
+        .arg(width).arg(height).arg(FrameLayout::MaxWidth).arg(FrameLayout::MaxHeight);
+}
+
 int YbhHost::start(const YbhStartOptions& options)
 {
     if (started)
         return fail(YBH_ERROR_STATE, QStringLiteral("the runner has already been started"));
-    if (options.width < 0 || options.height < 0 || options.width > 7680 || options.height > 4320)
-        return fail(YBH_ERROR_ARGUMENT, QStringLiteral("page size %1x%2 is outside 1x1 to 7680x4320")
-                                            .arg(options.width).arg(options.height));
+    // 0 x 0 keeps the record's default size.
+    const bool keepDefault = options.width == 0 && options.height == 0;
+    if (!keepDefault && !pageFits(options.width, options.height))
+        return fail(YBH_ERROR_ARGUMENT, pageSizeError(options.width, options.height));
     if (options.width > 0 && options.height > 0)
         params.pageSize = QSize(options.width, options.height);
     if (options.url) {
@@ -268,9 +281,8 @@ int ybh_set_page_size(YbhHost* host, int width, int height)
 {
     if (!host)
         return YBH_ERROR_ARGUMENT;
-    if (width < 1 || height < 1 || width > 7680 || height > 4320)
-        return host->fail(YBH_ERROR_ARGUMENT, QStringLiteral("page size %1x%2 is outside 1x1 to 7680x4320")
-                                                  .arg(width).arg(height));
+    if (!pageFits(width, height))
+        return host->fail(YBH_ERROR_ARGUMENT, pageSizeError(width, height));
     host->params.pageSize = QSize(width, height);
     return host->command(UpdateBrowserParams, host->params);
 }
