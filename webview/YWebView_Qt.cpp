@@ -3,6 +3,7 @@
 #include "FrameGrabber.h"
 #include "FrameTimings.h"
 #include "HookLists.h"
+#include "SharedProfile.h"
 #include "TabWidget.h"
 #include "WebPage.h"
 #include "YEngineView.h"
@@ -50,6 +51,7 @@ YWebView_Qt::YWebView_Qt(TabWidget* parent)
         return handleCreateWindow(type);
     });
 
+    SharedProfile::claim(QWebEngineProfile::defaultProfile());
     auto* page = new WebPage(QWebEngineProfile::defaultProfile(), engineView);
     engineView->setPage(page);
     connectAction(QWebEnginePage::Forward, ForwardAction);
