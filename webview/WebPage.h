@@ -17,6 +17,10 @@ public:
 
 protected:
     bool certificateError(const QWebEngineCertificateError& error) override;
+    void javaScriptAlert(const QUrl& securityOrigin, const QString& msg) override;
+    bool javaScriptConfirm(const QUrl& securityOrigin, const QString& msg) override;
+    bool javaScriptPrompt(const QUrl& securityOrigin, const QString& msg, const QString& defaultValue,
+                          QString* result) override;
 
 private slots:
     void handleAuthenticationRequired(const QUrl& requestUrl, QAuthenticator* auth);
@@ -24,7 +28,7 @@ private slots:
     void handleProxyAuthenticationRequired(const QUrl& requestUrl, QAuthenticator* auth, const QString& proxyHost);
 
 private:
-    void askForCredentials(const QString& title, const QString& intro, QAuthenticator* auth);
+    void askForCredentials(const QString& title, const QString& intro, QAuthenticator* auth, const QString& kind);
     void handleRegisterProtocolHandlerRequested(QWebEngineRegisterProtocolHandlerRequest request);
     void handleSelectClientCertificate(QWebEngineClientCertificateSelection selection);
 };

@@ -3,6 +3,7 @@
 #include "FrameGrabber.h"
 #include "FrameTimings.h"
 #include "HookLists.h"
+#include "PageDialogs.h"
 #include "SharedProfile.h"
 #include "TabWidget.h"
 #include "WebPage.h"
@@ -90,6 +91,7 @@ QString YWebView_Qt::url() const
 
 void YWebView_Qt::setUrl(const QString& url)
 {
+    PageDialogs::closeWithin(this);
     engineView->load(QUrl(url));
 }
 
@@ -100,16 +102,19 @@ QIcon YWebView_Qt::icon() const
 
 void YWebView_Qt::forward()
 {
+    PageDialogs::closeWithin(this);
     engineView->forward();
 }
 
 void YWebView_Qt::back()
 {
+    PageDialogs::closeWithin(this);
     engineView->back();
 }
 
 void YWebView_Qt::reload()
 {
+    PageDialogs::closeWithin(this);
     engineView->reload();
 }
 
@@ -221,9 +226,10 @@ QString YWebView_Qt::terminationText(int exitCode)
 
 void YWebView_Qt::handleRenderProcessTerminated(QWebEnginePage::RenderProcessTerminationStatus status, int exitCode)
 {
-    const auto answer = YTipDlg::question(window(), terminationTitle(status), terminationText(exitCode),
-                                          YFrameDialog::Yes | YFrameDialog::No, YFrameDialog::NoButton);
+    YTipDlg prompt(YTipDlg::Question, terminationTitle(status), terminationText(exitCode),
+                   YFrameDialog::Yes | YFrameDialog::No, window());
+    prompt.setDefaultButton(YFrameDialog::NoButton);
     // Reload from the event loop, once the prompt is gone.
-    if (answer == YFrameDialog::Yes)
+    if (PageDialogs::exec(this, QStringLiteral("render process"), prompt) == YFrameDialog::Yes)
         QTimer::singleShot(0, this, [this] { reload(); });
 }

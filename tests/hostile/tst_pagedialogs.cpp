@@ -1,0 +1,156 @@
+#include "HostileFixture.h"
+
+#include <QTcpServer>
+#include <QTcpSocket>
+
+// Answers every request with a challenge: 401 to requests made to it, 407 to
+// requests it gets as a proxy (an absolute address in the request line).
+class ChallengeServer : public QTcpServer
+{
+public:
+    ChallengeServer()
+    {
+        connect(this, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket* socket = nextPendingConnection()) {
+                connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+                connect(socket, &QTcpSocket::readyRead, socket, [socket] {
+                    const QByteArray head = socket->readAll();
+                    const bool proxied = head.startsWith("GET http://");
+                    socket->write(proxied ? "HTTP/1.1 407 Proxy Authentication Required\r\nProxy-Authenticate: Basic realm=\"proxy\"\r\n"
+                                          : "HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Basic realm=\"runner\"\r\n");
+                    socket->write("Content-Length: 6\r\nConnection: close\r\n\r\ndenied");
+                    socket->disconnectFromHost();
+                });
+            }
+        });
+    }
+};
+
+class tst_PageDialogs : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void hostMessagesWhileDialogOpen_data();
+    void hostMessagesWhileDialogOpen();
+};
+
+// The id of a shown window whose name matches `title`, or empty.
+static QString dialogWindow(const QString& title)
+{
+    QProcess search;
+    search.start("xdotool", { "search", "--onlyvisible", "--name", title });
+    search.waitForFinished(5000);
+    return QString::fromLatin1(search.readAllStandardOutput()).section('\n', 0, 0).trimmed();
+}
+
+static QRect windowGeometry(const QString& id)
+{
+    QProcess query;
+    query.start("xdotool", { "getwindowgeometry", "--shell", id });
+    query.waitForFinished(5000);
+    QMap<QString, int> values;
+    for (const QString& line : QString::fromLatin1(query.readAllStandardOutput()).split('\n'))
+        values.insert(line.section('=', 0, 0), line.section('=', 1).toInt());
+    return QRect(values.value("X"), values.value("Y"), values.value("WIDTH"), values.value("HEIGHT"));
+}
+
+// Waits for a load report of `url`, after any others (tab changes report too).
+static bool loadsReported(RunnerFixture& f, const QString& url, int timeoutMs = 30000)
+{
+    QElapsedTimer clock;
+    for (clock.start(); clock.elapsed() < timeoutMs;) {
+        if (f.host.lastUrl() == url || (f.host.waitForLoadFinished(int(timeoutMs - clock.elapsed())) && f.host.lastUrl() == url))
+            return true;
+    }
+    qWarning("waited for %s, last load reported %s", qPrintable(url), qPrintable(f.host.lastUrl()));
+    return false;
+}
+
+void tst_PageDialogs::hostMessagesWhileDialogOpen_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("page");
+    const QString later = "<html><head><title>Asking</title></head><body><script>setTimeout(() => { %1; }, 300);</script></body></html>";
+    QTest::newRow("alert") << "alert" << "^Javascript Alert" << later.arg("alert('x')");
+    QTest::newRow("confirm") << "confirm" << "^Javascript Confirm" << later.arg("confirm('x')");
+    QTest::newRow("prompt") << "prompt" << "^Javascript Prompt" << later.arg("prompt('x')");
+    QTest::newRow("credentials") << "credentials" << QString::fromUtf8("^要求身份验证$") << "";
+    QTest::newRow("proxy credentials") << "proxy credentials" << QString::fromUtf8("^要求代理身份验证$") << "";
+    QTest::newRow("protocol handler") << "protocol handler" << QString::fromUtf8("^许可请求$")
+                                      << later.arg("navigator.registerProtocolHandler('web+ybr', location.origin + '/blue.html' + location.search + '&%s', 'ybr')");
+    QTest::newRow("render process") << "render process" << QString::fromUtf8("^渲染过程") << "";
+}
+
+// Parked, nobody answers: every host command still does what it says, and
+// those that navigate or replace the page close the dialog first.
+void tst_PageDialogs::hostMessagesWhileDialogOpen()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, title);
+    QFETCH(QString, page);
+    RunnerFixture f;
+    ChallengeServer challenges;
+    QVERIFY(challenges.listen(QHostAddress::LocalHost));
+    QProcessEnvironment env = f.environment();
+    // Loopback addresses bypass the proxy; only the made-up host goes through it.
+    env.insert("QTWEBENGINE_CHROMIUM_FLAGS", env.value("QTWEBENGINE_CHROMIUM_FLAGS")
+                   + QStringLiteral(" --proxy-server=http://127.0.0.1:%1").arg(challenges.serverPort()));
+    f.host.setEnvironment(env);
+    if (!page.isEmpty())
+        f.writePage("asking.html", page.toUtf8());
+    QVERIFY(startOn(f, "blue.html"));
+    const QString asking = kind == "credentials" ? QStringLiteral("http://127.0.0.1:%1/auth").arg(challenges.serverPort())
+        : kind == "proxy credentials"            ? QStringLiteral("http://proxied.test/ask")
+                                                 : f.http.urlFor("asking.html");
+    // A new address each time: the engine does not ask twice about one refused handler.
+    int round = 0;
+    auto openDialog = [&] {
+        if (kind == "render process") {
+            const QString live = f.http.urlFor("blue.html?n=" + QString::number(++round));
+            f.host.send(ChangeUrl, live);
+            if (!loadsReported(f, live))
+                return false;
+            QProcess::execute("kill", QStringList { "-KILL" } + rendererPids(f.host.process().processId()).values());
+        } else {
+            f.host.send(ChangeUrl, asking + "?n=" + QString::number(++round));
+        }
+        return QTest::qWaitFor([&] { return !dialogWindow(title).isEmpty(); }, 30000);
+    };
+    const QString closedLine = QStringLiteral("Page dialog closed :  \"%1\" ").arg(kind);
+
+    QVERIFY(openDialog());
+    f.host.send(SetMute, true);
+    f.host.send(WholeImage);
+    f.host.send(SetMute, false);
+    QTest::qWait(500);
+    QVERIFY(!dialogWindow(title).isEmpty());
+
+    const QString replaced = f.http.urlFor("blue.html?replaced");
+    f.host.send(UpdateBrowserParams, f.params({ replaced }));
+    QVERIFY(loadsReported(f, replaced));
+    QTRY_VERIFY_WITH_TIMEOUT(dialogWindow(title).isEmpty(), 10000);
+    QCOMPARE(f.logLines().count(closedLine), 1);
+
+    QVERIFY(openDialog());
+    QVERIFY(answersChangeUrl(f, f.http.urlFor("blue.html?changed"), 30000));
+    QTRY_VERIFY_WITH_TIMEOUT(dialogWindow(title).isEmpty(), 10000);
+    QCOMPARE(f.logLines().count(closedLine), 2);
+
+    QVERIFY(openDialog());
+    QSignalSpy settingDone(&f.host, &RunnerHost::settingDone);
+    f.host.send(EnterSetting);
+    QTRY_VERIFY_WITH_TIMEOUT(QRect(0, 0, 1920, 1080).contains(windowGeometry(dialogWindow(title))), 10000);
+    QProcess::execute("xdotool", { "key", "Escape" });
+    QTRY_VERIFY_WITH_TIMEOUT(dialogWindow(title).isEmpty(), 10000);
+    QCOMPARE(f.logLines().count(closedLine), 2);
+    f.host.send(SetVisible, false);
+    QTRY_COMPARE_WITH_TIMEOUT(settingDone.size(), 1, 10000);
+
+    QVERIFY(openDialog());
+    QVERIFY(quits(f, 15000));
+}
+
+QTEST_MAIN(tst_PageDialogs)
+#include "tst_pagedialogs.moc"

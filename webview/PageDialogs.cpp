@@ -1,0 +1,100 @@
+#include "PageDialogs.h"
+
+#include "LogWriter.h"
+
+#include <QPointer>
+#include <QWidget>
+
+#include <list>
+#include <utility>
+
+namespace {
+
+struct OpenDialog
+{
+    QPointer<QObject> page;
+    QString kind;
+    QPointer<QObject> dialog;
+    bool closing = false;
+};
+
+std::list<OpenDialog>& openDialogs()
+{
+    static std::list<OpenDialog> dialogs;
+    return dialogs;
+}
+
+QList<QPointer<QObject>>& waitingForDeletion()
+{
+    static QList<QPointer<QObject>> objects;
+    return objects;
+}
+
+bool isWithin(const QObject* object, const QObject* scope)
+{
+    for (; object; object = object->parent()) {
+        if (object == scope)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+PageDialogs::Running::Running(QObject* page, const QString& kind, QObject* dialog)
+{
+    openDialogs().push_back({ page, kind, dialog });
+}
+
+PageDialogs::Running::~Running()
+{
+    // Dialogs nest, so the one that ends is always the innermost.
+    openDialogs().pop_back();
+    if (!openDialogs().empty())
+        return;
+    const QList<QPointer<QObject>> objects = std::exchange(waitingForDeletion(), {});
+    for (QObject* object : objects) {
+        if (object)
+            object->deleteLater();
+    }
+}
+
+int PageDialogs::closeWithin(QObject* scope)
+{
+    int closed = 0;
+    for (OpenDialog& open : openDialogs()) {
+        if (open.closing || !open.dialog || !isWithin(open.page, scope))
+            continue;
+        open.closing = true;
+        log("Page dialog closed : ", open.kind);
+        QMetaObject::invokeMethod(open.dialog, "reject");
+        ++closed;
+    }
+    return closed;
+}
+
+void PageDialogs::placeOver(QWidget* window)
+{
+    for (const OpenDialog& open : openDialogs()) {
+        auto* dialog = qobject_cast<QWidget*>(open.dialog);
+        if (open.closing || !dialog || !isWithin(open.page, window))
+            continue;
+        QWidget* shown = dialog->window();
+        shown->move(window->geometry().center() - shown->rect().center());
+        shown->raise();
+        shown->activateWindow();
+    }
+}
+
+bool PageDialogs::anyRunning()
+{
+    return !openDialogs().empty();
+}
+
+void PageDialogs::deleteWhenIdle(QObject* object)
+{
+    if (anyRunning())
+        waitingForDeletion().append(object);
+    else
+        object->deleteLater();
+}

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QString>
+
+class QObject;
+class QWidget;
+
+// The questions a page puts to its user (JavaScript dialogs, credentials,
+// protocol handlers, the render-process prompt) run nested event loops with
+// the page and its view further up the stack. A host command that navigates
+// or replaces a page closes that page's questions first, with the answer
+// closing gives, and a view is deleted only once no question runs any more:
+// deleted inside such a loop, it would pull the page out from under it.
+class PageDialogs
+{
+public:
+    // Runs `dialog` (a QDialog or YFrameDialog: anything with exec() and a
+    // reject() slot) modally for `page`; returns what exec() returned.
+    template <typename Dialog>
+    static int exec(QObject* page, const QString& kind, Dialog& dialog)
+    {
+        const Running running(page, kind, &dialog);
+        return dialog.exec();
+    }
+
+    // Closes the open questions of every page at or below `scope`, logging
+    // one line for each; returns how many were closed.
+    static int closeWithin(QObject* scope);
+    // Moves the open questions of the pages below `window` over it.
+    static void placeOver(QWidget* window);
+    static bool anyRunning();
+    // Deletes `object` from the event loop once no question runs.
+    static void deleteWhenIdle(QObject* object);
+
+private:
+    struct Running
+    {
+        Running(QObject* page, const QString& kind, QObject* dialog);
+        ~Running();
+    };
+};
