@@ -30,6 +30,13 @@ QList<QPointer<QObject>>& waitingForDeletion()
     return objects;
 }
 
+// Handed to deleteWhenIdle and not yet gone.
+QList<QPointer<QObject>>& deleting()
+{
+    static QList<QPointer<QObject>> objects;
+    return objects;
+}
+
 bool isWithin(const QObject* object, const QObject* scope)
 {
     for (; object; object = object->parent()) {
@@ -91,8 +98,20 @@ bool PageDialogs::anyRunning()
     return !openDialogs().empty();
 }
 
+bool PageDialogs::isDeleting(const QObject* page)
+{
+    deleting().removeAll(nullptr);
+    for (const QObject* object : qAsConst(deleting())) {
+        if (isWithin(page, object))
+            return true;
+    }
+    return false;
+}
+
 void PageDialogs::deleteWhenIdle(QObject* object)
 {
+    deleting().removeAll(nullptr);
+    deleting().append(object);
     if (anyRunning())
         waitingForDeletion().append(object);
     else

@@ -16,9 +16,12 @@ class PageDialogs
 public:
     // Runs `dialog` (a QDialog or YFrameDialog: anything with exec() and a
     // reject() slot) modally for `page`; returns what exec() returned.
+    // A page on its way out asks nobody: the answer is the one closing gives.
     template <typename Dialog>
     static int exec(QObject* page, const QString& kind, Dialog& dialog)
     {
+        if (isDeleting(page))
+            return 0;
         const Running running(page, kind, &dialog);
         return dialog.exec();
     }
@@ -33,6 +36,8 @@ public:
     static void deleteWhenIdle(QObject* object);
 
 private:
+    static bool isDeleting(const QObject* page);
+
     struct Running
     {
         Running(QObject* page, const QString& kind, QObject* dialog);
