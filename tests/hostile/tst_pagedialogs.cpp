@@ -127,10 +127,13 @@ void tst_PageDialogs::hostMessagesWhileDialogOpen()
     QTest::qWait(500);
     QVERIFY(!dialogWindow(title).isEmpty());
 
+    const QSet<QString> askingRenderers = rendererPids(f.host.process().processId());
     const QString replaced = f.http.urlFor("blue.html?replaced");
     f.host.send(UpdateBrowserParams, f.params({ replaced }));
     QVERIFY(loadsReported(f, replaced));
     QTRY_VERIFY_WITH_TIMEOUT(dialogWindow(title).isEmpty(), 10000);
+    // The replaced page goes, render process and all.
+    QTRY_VERIFY_WITH_TIMEOUT(!rendererPids(f.host.process().processId()).intersects(askingRenderers), 20000);
     QCOMPARE(f.logLines().count(closedLine), 1);
 
     QVERIFY(openDialog());
