@@ -1,5 +1,6 @@
 #include "WebPage.h"
 
+#include "LogWriter.h"
 #include "PageDialogs.h"
 #include "YFrameDialog.h"
 #include "YTipDlg.h"
@@ -24,6 +25,7 @@ WebPage::WebPage(QWebEngineProfile* profile, QObject* parent)
             [this](QWebEngineRegisterProtocolHandlerRequest request) { handleRegisterProtocolHandlerRequested(request); });
     connect(this, &QWebEnginePage::selectClientCertificate,
             [this](QWebEngineClientCertificateSelection selection) { handleSelectClientCertificate(selection); });
+    connect(this, &QWebEnginePage::loadStarted, this, [this] { leavingWithoutAsking = false; });
 }
 
 bool WebPage::certificateError(const QWebEngineCertificateError& error)
@@ -43,6 +45,13 @@ void WebPage::javaScriptAlert(const QUrl& securityOrigin, const QString& msg)
 bool WebPage::javaScriptConfirm(const QUrl& securityOrigin, const QString& msg)
 {
     Q_UNUSED(securityOrigin);
+    // The engine asks its leave question through here, in these words.
+    const QString leaveQuestion = QCoreApplication::translate(
+        "QWebEnginePage", "Are you sure you want to leave this page? Changes that you made may not be saved.");
+    if (leavingWithoutAsking && msg == leaveQuestion) {
+        log("Page dialog closed : ", QStringLiteral("leave page"));
+        return true;
+    }
     QMessageBox box(QMessageBox::Information, QStringLiteral("Javascript Confirm - %1").arg(url().toString()),
                     msg.toHtmlEscaped(), QMessageBox::Ok | QMessageBox::Cancel, view());
     return PageDialogs::exec(this, QStringLiteral("confirm"), box) == QMessageBox::Ok;

@@ -15,6 +15,9 @@ class WebPage : public QWebEnginePage
 public:
     WebPage(QWebEngineProfile* profile, QObject* parent);
 
+    // The navigation asked for next leaves without the page's own leave question.
+    void leaveWithoutAsking() { leavingWithoutAsking = true; }
+
 protected:
     bool certificateError(const QWebEngineCertificateError& error) override;
     void javaScriptAlert(const QUrl& securityOrigin, const QString& msg) override;
@@ -31,4 +34,6 @@ private:
     void askForCredentials(const QString& title, const QString& intro, QAuthenticator* auth, const QString& kind);
     void handleRegisterProtocolHandlerRequested(QWebEngineRegisterProtocolHandlerRequest request);
     void handleSelectClientCertificate(QWebEngineClientCertificateSelection selection);
+
+    bool leavingWithoutAsking = false;
 };

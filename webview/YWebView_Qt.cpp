@@ -91,7 +91,7 @@ QString YWebView_Qt::url() const
 
 void YWebView_Qt::setUrl(const QString& url)
 {
-    PageDialogs::closeWithin(this);
+    prepareNavigation();
     engineView->load(QUrl(url));
 }
 
@@ -100,21 +100,30 @@ QIcon YWebView_Qt::icon() const
     return engineView->icon();
 }
 
-void YWebView_Qt::forward()
+// A navigation asked for by the host or the user goes ahead whatever the page
+// was asking: its open dialogs close, and it is not asked whether to leave.
+void YWebView_Qt::prepareNavigation()
 {
     PageDialogs::closeWithin(this);
+    if (auto* page = qobject_cast<WebPage*>(engineView->page()))
+        page->leaveWithoutAsking();
+}
+
+void YWebView_Qt::forward()
+{
+    prepareNavigation();
     engineView->forward();
 }
 
 void YWebView_Qt::back()
 {
-    PageDialogs::closeWithin(this);
+    prepareNavigation();
     engineView->back();
 }
 
 void YWebView_Qt::reload()
 {
-    PageDialogs::closeWithin(this);
+    prepareNavigation();
     engineView->reload();
 }
 

@@ -33,6 +33,7 @@ class tst_PageDialogs : public QObject
 private slots:
     void hostMessagesWhileDialogOpen_data();
     void hostMessagesWhileDialogOpen();
+    void leaveQuestionAfterSetting();
 };
 
 // The id of a shown window whose name matches `title`, or empty.
@@ -152,6 +153,27 @@ void tst_PageDialogs::hostMessagesWhileDialogOpen()
     QTRY_COMPARE_WITH_TIMEOUT(settingDone.size(), 1, 10000);
 
     QVERIFY(openDialog());
+    QVERIFY(quits(f, 15000));
+}
+
+// A page that asks before it is left, once the user has used it in the
+// setting window: parked again, the host's next address still loads.
+void tst_PageDialogs::leaveQuestionAfterSetting()
+{
+    RunnerFixture f;
+    QVERIFY(startOn(f, "editor.html", "<html><head><title>Editor</title></head><body style=\"margin:0;background:white\"><script>"
+                                      "addEventListener('beforeunload', e => { e.preventDefault(); e.returnValue = ''; });"
+                                      "</script></body></html>"));
+    QSignalSpy settingDone(&f.host, &RunnerHost::settingDone);
+    f.host.send(EnterSetting);
+    QTest::qWait(1500);
+    // Inside the page of the 960x570 setting window centred on a 1920x1080 screen.
+    QProcess::execute("xdotool", { "mousemove", "700", "500", "click", "1" });
+    QTest::qWait(500);
+    f.host.send(SetVisible, false);
+    QTRY_COMPARE_WITH_TIMEOUT(settingDone.size(), 1, 10000);
+    QVERIFY(answersChangeUrl(f, f.http.urlFor("blue.html"), 30000));
+    QCOMPARE(f.logLines().count("Page dialog closed :  \"leave page\" "), 1);
     QVERIFY(quits(f, 15000));
 }
 
