@@ -45,10 +45,11 @@ void WebPage::javaScriptAlert(const QUrl& securityOrigin, const QString& msg)
 bool WebPage::javaScriptConfirm(const QUrl& securityOrigin, const QString& msg)
 {
     Q_UNUSED(securityOrigin);
-    // The engine asks its leave question through here, in these words.
-    const QString leaveQuestion = QCoreApplication::translate(
-        "QWebEnginePage", "Are you sure you want to leave this page? Changes that you made may not be saved.");
-    if (leavingWithoutAsking && msg == leaveQuestion) {
+    // The engine asks its leave question through here, in its own words (and
+    // its own catalogue, so they are no text of ours to translate).
+    static const char engineContext[] = "QWebEnginePage";
+    static const char leaveQuestion[] = "Are you sure you want to leave this page? Changes that you made may not be saved.";
+    if (leavingWithoutAsking && msg == QCoreApplication::translate(engineContext, leaveQuestion)) {
         log("Page dialog closed : ", QStringLiteral("leave page"));
         return true;
     }
