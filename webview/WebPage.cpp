@@ -65,7 +65,7 @@ bool WebPage::javaScriptPrompt(const QUrl& securityOrigin, const QString& msg, c
     QInputDialog dialog(view());
     dialog.setWindowTitle(QStringLiteral("Javascript Prompt - %1").arg(url().toString()));
     dialog.setLabelText(msg.toHtmlEscaped());
-    dialog.setTextValue(defaultValue);
+    dialog.setTextValue(defaultValue.toHtmlEscaped());
     const bool accepted = PageDialogs::exec(this, QStringLiteral("prompt"), dialog) == QDialog::Accepted;
     if (result)
         *result = accepted ? dialog.textValue() : QString();
