@@ -2,6 +2,7 @@
 
 #include "LogWriter.h"
 
+#include <QDialog>
 #include <QPointer>
 #include <QWidget>
 
@@ -14,7 +15,8 @@ struct OpenDialog
 {
     QPointer<QObject> page;
     QString kind;
-    QPointer<QObject> dialog;
+    QPointer<QObject> dialog; // or, with byOwner, the widget whose child dialog it is
+    bool byOwner = false;
     bool closing = false;
 };
 
@@ -46,12 +48,25 @@ bool isWithin(const QObject* object, const QObject* scope)
     return false;
 }
 
+// The dialog the entry stands for, once it is shown.
+QWidget* shownDialog(const OpenDialog& open)
+{
+    if (!open.byOwner)
+        return qobject_cast<QWidget*>(open.dialog);
+    for (QDialog* dialog : open.dialog ? open.dialog->findChildren<QDialog*>() : QList<QDialog*>()) {
+        if (dialog->isVisible())
+            return dialog;
+    }
+    return nullptr;
+}
+
 } // namespace
 
-PageDialogs::Running::Running(QObject* page, const QString& kind, QObject* dialog)
+PageDialogs::Running::Running(QObject* page, const QString& kind, QObject* dialog, bool byOwner)
 {
-    openDialogs().push_back({ page, kind, dialog });
+    openDialogs().push_back({ page, kind, dialog, byOwner });
 }
+
 
 PageDialogs::Running::~Running()
 {
@@ -70,11 +85,12 @@ int PageDialogs::closeWithin(QObject* scope)
 {
     int closed = 0;
     for (OpenDialog& open : openDialogs()) {
-        if (open.closing || !open.dialog || !isWithin(open.page, scope))
+        QWidget* dialog = shownDialog(open);
+        if (open.closing || !dialog || !isWithin(open.page, scope))
             continue;
         open.closing = true;
         log("Page dialog closed : ", open.kind);
-        QMetaObject::invokeMethod(open.dialog, "reject");
+        QMetaObject::invokeMethod(dialog, "reject");
         ++closed;
     }
     return closed;
@@ -83,7 +99,7 @@ int PageDialogs::closeWithin(QObject* scope)
 void PageDialogs::placeOver(QWidget* window)
 {
     for (const OpenDialog& open : openDialogs()) {
-        auto* dialog = qobject_cast<QWidget*>(open.dialog);
+        QWidget* dialog = shownDialog(open);
         if (open.closing || !dialog || !isWithin(open.page, window))
             continue;
         QWidget* shown = dialog->window();

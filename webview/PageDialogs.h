@@ -26,6 +26,17 @@ public:
         return dialog.exec();
     }
 
+    // Runs `ask`, a question the toolkit builds and runs itself as a dialog
+    // child of `owner`; returns what it returned.
+    template <typename Ask>
+    static auto call(QObject* page, const QString& kind, QWidget* owner, Ask ask) -> decltype(ask())
+    {
+        if (isDeleting(page))
+            return {};
+        const Running running(page, kind, owner, true);
+        return ask();
+    }
+
     // Closes the open questions of every page at or below `scope`, logging
     // one line for each; returns how many were closed.
     static int closeWithin(QObject* scope);
@@ -40,7 +51,7 @@ private:
 
     struct Running
     {
-        Running(QObject* page, const QString& kind, QObject* dialog);
+        Running(QObject* page, const QString& kind, QObject* dialog, bool byOwner = false);
         ~Running();
     };
 };

@@ -72,6 +72,13 @@ bool WebPage::javaScriptPrompt(const QUrl& securityOrigin, const QString& msg, c
     return accepted;
 }
 
+QStringList WebPage::chooseFiles(FileSelectionMode mode, const QStringList& oldFiles, const QStringList& acceptedMimeTypes)
+{
+    return PageDialogs::call(this, QStringLiteral("file chooser"), view(), [&] {
+        return QWebEnginePage::chooseFiles(mode, oldFiles, acceptedMimeTypes);
+    });
+}
+
 void WebPage::handleAuthenticationRequired(const QUrl& requestUrl, QAuthenticator* auth)
 {
     // The realm stays markup on purpose; the address is shown as text.

@@ -24,6 +24,8 @@ protected:
     bool javaScriptConfirm(const QUrl& securityOrigin, const QString& msg) override;
     bool javaScriptPrompt(const QUrl& securityOrigin, const QString& msg, const QString& defaultValue,
                           QString* result) override;
+    QStringList chooseFiles(FileSelectionMode mode, const QStringList& oldFiles,
+                            const QStringList& acceptedMimeTypes) override;
 
 private slots:
     void handleAuthenticationRequired(const QUrl& requestUrl, QAuthenticator* auth);

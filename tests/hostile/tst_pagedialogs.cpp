@@ -34,6 +34,7 @@ private slots:
     void hostMessagesWhileDialogOpen_data();
     void hostMessagesWhileDialogOpen();
     void leaveQuestionAfterSetting();
+    void fileChooserInSetting();
 };
 
 // The id of a shown window whose name matches `title`, or empty.
@@ -174,6 +175,28 @@ void tst_PageDialogs::leaveQuestionAfterSetting()
     QTRY_COMPARE_WITH_TIMEOUT(settingDone.size(), 1, 10000);
     QVERIFY(answersChangeUrl(f, f.http.urlFor("blue.html"), 30000));
     QCOMPARE(f.logLines().count("Page dialog closed :  \"leave page\" "), 1);
+    QVERIFY(quits(f, 15000));
+}
+
+// The user opens a page's file chooser in the setting window; the host
+// replaces the pages meanwhile.
+void tst_PageDialogs::fileChooserInSetting()
+{
+    RunnerFixture f;
+    QVERIFY(startOn(f, "upload.html", "<html><head><title>Upload</title></head><body style=\"margin:0\">"
+                                      "<input type=\"file\" style=\"position:fixed;left:0;top:0;width:100%;height:100%\">"
+                                      "</body></html>"));
+    f.host.send(EnterSetting);
+    QTest::qWait(1500);
+    QProcess::execute("xdotool", { "mousemove", "700", "500", "click", "1" });
+    const QSet<QString> before = rendererPids(f.host.process().processId());
+    QTRY_VERIFY_WITH_TIMEOUT(f.logLines().contains("show ") && !dialogWindow("^(Open|打开)").isEmpty(), 20000);
+    const QString replaced = f.http.urlFor("blue.html?replaced");
+    f.host.send(UpdateBrowserParams, f.params({ replaced }));
+    QVERIFY(loadsReported(f, replaced));
+    QTRY_VERIFY_WITH_TIMEOUT(dialogWindow("^(Open|打开)").isEmpty(), 10000);
+    QCOMPARE(f.logLines().count("Page dialog closed :  \"file chooser\" "), 1);
+    QTRY_VERIFY_WITH_TIMEOUT(!rendererPids(f.host.process().processId()).intersects(before), 20000);
     QVERIFY(quits(f, 15000));
 }
 
