@@ -1,30 +1,6 @@
 #include "HostileFixture.h"
 
-#include <QTcpServer>
-#include <QTcpSocket>
-
-// Answers every request with a challenge: 401 to requests made to it, 407 to
-// requests it gets as a proxy (an absolute address in the request line).
-class ChallengeServer : public QTcpServer
-{
-public:
-    ChallengeServer()
-    {
-        connect(this, &QTcpServer::newConnection, this, [this] {
-            while (QTcpSocket* socket = nextPendingConnection()) {
-                connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-                connect(socket, &QTcpSocket::readyRead, socket, [socket] {
-                    const QByteArray head = socket->readAll();
-                    const bool proxied = head.startsWith("GET http://");
-                    socket->write(proxied ? "HTTP/1.1 407 Proxy Authentication Required\r\nProxy-Authenticate: Basic realm=\"proxy\"\r\n"
-                                          : "HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Basic realm=\"runner\"\r\n");
-                    socket->write("Content-Length: 6\r\nConnection: close\r\n\r\ndenied");
-                    socket->disconnectFromHost();
-                });
-            }
-        });
-    }
-};
+#include "LocalHttpServer.h"
 
 class tst_PageDialogs : public QObject
 {
@@ -33,8 +9,8 @@ class tst_PageDialogs : public QObject
 private slots:
     void hostMessagesWhileDialogOpen_data();
     void hostMessagesWhileDialogOpen();
-    void leaveQuestionAfterSetting();
-    void fileChooserInSetting();
+    void afterUseInSetting_data();
+    void afterUseInSetting();
 };
 
 // The id of a shown window whose name matches `title`, or empty.
@@ -93,8 +69,15 @@ void tst_PageDialogs::hostMessagesWhileDialogOpen()
     QFETCH(QString, title);
     QFETCH(QString, page);
     RunnerFixture f;
-    ChallengeServer challenges;
-    QVERIFY(challenges.listen(QHostAddress::LocalHost));
+    // Asks for a login at /auth, and as a proxy for one at /ask.
+    LocalHttpServer challenges;
+    QVERIFY(challenges.start());
+    challenges.route("/auth", [](const LocalHttpServer::Request&) {
+        return LocalHttpServer::Response { 401, { { "WWW-Authenticate", "Basic realm=\"runner\"" } }, "denied" };
+    });
+    challenges.route("/ask", [](const LocalHttpServer::Request&) {
+        return LocalHttpServer::Response { 407, { { "Proxy-Authenticate", "Basic realm=\"proxy\"" } }, "denied" };
+    });
     QProcessEnvironment env = f.environment();
     // Loopback addresses bypass the proxy; only the made-up host goes through it.
     env.insert("QTWEBENGINE_CHROMIUM_FLAGS", env.value("QTWEBENGINE_CHROMIUM_FLAGS")
@@ -157,46 +140,46 @@ void tst_PageDialogs::hostMessagesWhileDialogOpen()
     QVERIFY(quits(f, 15000));
 }
 
-// A page that asks before it is left, once the user has used it in the
-// setting window: parked again, the host's next address still loads.
-void tst_PageDialogs::leaveQuestionAfterSetting()
+void tst_PageDialogs::afterUseInSetting_data()
 {
-    RunnerFixture f;
-    QVERIFY(startOn(f, "editor.html", "<html><head><title>Editor</title></head><body style=\"margin:0;background:white\"><script>"
-                                      "addEventListener('beforeunload', e => { e.preventDefault(); e.returnValue = ''; });"
-                                      "</script></body></html>"));
-    QSignalSpy settingDone(&f.host, &RunnerHost::settingDone);
-    f.host.send(EnterSetting);
-    QTest::qWait(1500);
-    // Inside the page of the 960x570 setting window centred on a 1920x1080 screen.
-    QProcess::execute("xdotool", { "mousemove", "700", "500", "click", "1" });
-    QTest::qWait(500);
-    f.host.send(SetVisible, false);
-    QTRY_COMPARE_WITH_TIMEOUT(settingDone.size(), 1, 10000);
-    QVERIFY(answersChangeUrl(f, f.http.urlFor("blue.html"), 30000));
-    QCOMPARE(f.logLines().count("Page dialog closed :  \"leave page\" "), 1);
-    QVERIFY(quits(f, 15000));
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("page");
+    QTest::addColumn<int>("command");
+    const QString page = "<html><head><title>Used</title></head><body style=\"margin:0\">%1</body></html>";
+    QTest::newRow("leave question") << "leave page" << page.arg("<script>addEventListener('beforeunload', e => {"
+                                                               " e.preventDefault(); e.returnValue = ''; });</script>")
+                                    << int(ChangeUrl);
+    QTest::newRow("file chooser") << "file chooser"
+                                  << page.arg("<input type=\"file\" style=\"position:fixed;left:0;top:0;width:100%;height:100%\">")
+                                  << int(UpdateBrowserParams);
 }
 
-// The user opens a page's file chooser in the setting window; the host
-// replaces the pages meanwhile.
-void tst_PageDialogs::fileChooserInSetting()
+// Questions a page only asks once the user has clicked in it: the user does so
+// in the setting window, the host parks it and moves on to another address.
+void tst_PageDialogs::afterUseInSetting()
 {
+    QFETCH(QString, kind);
+    QFETCH(QString, page);
+    QFETCH(int, command);
     RunnerFixture f;
-    QVERIFY(startOn(f, "upload.html", "<html><head><title>Upload</title></head><body style=\"margin:0\">"
-                                      "<input type=\"file\" style=\"position:fixed;left:0;top:0;width:100%;height:100%\">"
-                                      "</body></html>"));
+    QVERIFY(startOn(f, "used.html", page.toUtf8()));
+    QSignalSpy settingDone(&f.host, &RunnerHost::settingDone);
     f.host.send(EnterSetting);
-    QTest::qWait(1500);
+    QTRY_VERIFY_WITH_TIMEOUT(f.logLines().contains("show "), 10000);
+    QTest::qWait(1000);
+    // Inside the page of the 960x570 setting window centred on a 1920x1080 screen.
     QProcess::execute("xdotool", { "mousemove", "700", "500", "click", "1" });
-    const QSet<QString> before = rendererPids(f.host.process().processId());
-    QTRY_VERIFY_WITH_TIMEOUT(f.logLines().contains("show ") && !dialogWindow("^(Open|打开)").isEmpty(), 20000);
-    const QString replaced = f.http.urlFor("blue.html?replaced");
-    f.host.send(UpdateBrowserParams, f.params({ replaced }));
-    QVERIFY(loadsReported(f, replaced));
-    QTRY_VERIFY_WITH_TIMEOUT(dialogWindow("^(Open|打开)").isEmpty(), 10000);
-    QCOMPARE(f.logLines().count("Page dialog closed :  \"file chooser\" "), 1);
-    QTRY_VERIFY_WITH_TIMEOUT(!rendererPids(f.host.process().processId()).intersects(before), 20000);
+    if (kind == "file chooser")
+        QTRY_VERIFY_WITH_TIMEOUT(!dialogWindow("^(Open|打开)").isEmpty(), 20000);
+    f.host.send(SetVisible, false);
+    QTRY_COMPARE_WITH_TIMEOUT(settingDone.size(), 1, 10000);
+    const QString next = f.http.urlFor("blue.html?next");
+    if (command == ChangeUrl)
+        f.host.send(ChangeUrl, next);
+    else
+        f.host.send(UpdateBrowserParams, f.params({ next }));
+    QVERIFY(loadsReported(f, next));
+    QCOMPARE(f.logLines().count(QStringLiteral("Page dialog closed :  \"%1\" ").arg(kind)), 1);
     QVERIFY(quits(f, 15000));
 }
 
