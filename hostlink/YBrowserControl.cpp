@@ -30,6 +30,7 @@ YBrowserControl::YBrowserControl(const QString& serverName, const BrowserParams&
     runner = createRunner(params);
     wasMuted = runner->isMute();
     runner->showSetting(!params.hidden);
+    inSetting = !params.hidden;
     runner->show();
 
     connect(socket, &QLocalSocket::readyRead, this, &YBrowserControl::onReadyRead);
@@ -106,7 +107,13 @@ void YBrowserControl::dispatch(qint32 code, QDataStream& stream)
         bool visible = false;
         stream >> visible;
         log("Receive SetVisible Message : ", visible);
-        // A host that says "not visible" means parked, as a hidden record does.
+        // A host that says "not visible" means parked, as a hidden record does;
+        // during a setting phase that is the end of the phase, mute and report included.
+        if (!visible && inSetting) {
+            onSettingDone();
+            break;
+        }
+        inSetting = visible;
         runner->showSetting(visible);
         break;
     }
@@ -133,6 +140,7 @@ void YBrowserControl::dispatch(qint32 code, QDataStream& stream)
         log("Receive EnterSetting Message");
         if (wasMuted)
             runner->setMute(false);
+        inSetting = true;
         runner->showSetting(true);
         break;
     default:
@@ -147,6 +155,7 @@ void YBrowserControl::onLoadFinished(bool, const QImage& image)
 
 void YBrowserControl::onSettingDone()
 {
+    inSetting = false;
     if (wasMuted)
         runner->setMute(true);
     runner->showSetting(false);

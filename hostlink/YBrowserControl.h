@@ -52,4 +52,6 @@ private:
     HostedRunner* runner;
     QByteArray rxBuffer;
     bool wasMuted;
+    // The window is on screen for the user, until the close button or the host parks it.
+    bool inSetting = false;
 };

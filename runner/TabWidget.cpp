@@ -2,6 +2,7 @@
 
 #include "FrameHeader.h"
 #include "LogWriter.h"
+#include "PageDialogs.h"
 #include "WebView.h"
 
 #include <QApplication>
@@ -115,7 +116,8 @@ void TabWidget::closeCurrentTab()
     removeTab(currentIndex());
     if (hadFocus && currentView())
         currentView()->setFocus();
-    view->deleteLater();
+    PageDialogs::closeWithin(view);
+    PageDialogs::deleteWhenIdle(view);
 }
 
 void TabWidget::viewTitleChanged(WebView* view, const QString& title)
@@ -200,7 +202,8 @@ void TabWidget::closeTab(int index)
         currentView()->setFocus();
     if (count() == 0)
         newTab(m_engineMode);
-    view->deleteLater();
+    PageDialogs::closeWithin(view);
+    PageDialogs::deleteWhenIdle(view);
 }
 
 void TabWidget::nextTab()

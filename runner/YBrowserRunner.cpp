@@ -4,6 +4,7 @@
 
 #include "BorderAdjustFilter.h"
 #include "LogWriter.h"
+#include "PageDialogs.h"
 #include "PageSizeRule.h"
 #include "TabWidget.h"
 #include "UrlLineEdit.h"
@@ -67,9 +68,11 @@ void YBrowserRunner::updateParams(const BrowserParams& p)
     QList<QWidget*> replaced;
     for (int i = 0; i < tabWidget()->count(); ++i)
         replaced << tabWidget()->widget(i);
+    for (QWidget* view : replaced)
+        PageDialogs::closeWithin(view);
     tabWidget()->clear();
     for (QWidget* view : replaced)
-        view->deleteLater();
+        PageDialogs::deleteWhenIdle(view);
     const QSize windowSize = windowSizeFor(p);
     tabWidget()->setPageSize(frameMemory.boundedSize(p.pageSize));
     resize(windowSize);
@@ -136,6 +139,7 @@ void YBrowserRunner::showSetting(bool on)
 {
     if (!on) {
         move(parkedPosition);
+        PageDialogs::placeOver(this);
         log("hide");
         return;
     }
@@ -145,6 +149,8 @@ void YBrowserRunner::showSetting(bool on)
     } else if (QScreen* screen = QGuiApplication::primaryScreen()) {
         move(screen->geometry().center() - rect().center());
     }
+    // A question the page asked while parked comes along, so the user can answer it.
+    PageDialogs::placeOver(this);
     log("show");
 }
 

@@ -1,6 +1,5 @@
 #include "SharedProfile.h"
 
-#include "HookLists.h"
 #include "LogWriter.h"
 
 #include <QCoreApplication>
@@ -8,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QTimer>
 #include <QWebEngineCookieStore>
 #include <QWebEngineProfile>
 
@@ -20,8 +20,6 @@ std::unique_ptr<SharedProfile>& instance()
     return profile;
 }
 
-HookRegistration claimHook(startupHooks(), [] { SharedProfile::claim(QWebEngineProfile::defaultProfile()); });
-
 const QString CopyMarker = QStringLiteral("-runner-");
 const QString PendingSuffix = QStringLiteral(".cookies");
 
@@ -33,6 +31,7 @@ QByteArray cookieKey(const QNetworkCookie& cookie)
 
 SharedProfile::SharedProfile(const QString& shared)
     : sharedPath(QDir::cleanPath(shared))
+    , cookiesPath(sharedPath + CopyMarker + QString::number(QCoreApplication::applicationPid()) + PendingSuffix)
     , lock(sharedPath + QStringLiteral(".lock"))
 {
     lock.setStaleLockTime(0);
@@ -40,6 +39,8 @@ SharedProfile::SharedProfile(const QString& shared)
 
 SharedProfile::~SharedProfile()
 {
+    if (writeScheduled)
+        writePendingCookies();
     if (!privatePath.isEmpty())
         QDir(privatePath).removeRecursively();
 }
@@ -52,11 +53,12 @@ void SharedProfile::claim(QWebEngineProfile* profile)
     SharedProfile& self = *instance();
     QDir().mkpath(QFileInfo(self.sharedPath).absolutePath());
     if (self.lock.tryLock(0)) {
-        self.takeInPendingCookies(profile);
+        log("Profile held by this runner : ", self.sharedPath);
         self.removeStaleCopies();
-        return;
+    } else {
+        self.useCopy(profile);
     }
-    self.useCopy(profile);
+    self.takeInPendingCookies(profile);
     self.keepCookies(profile);
 }
 
@@ -79,21 +81,34 @@ void SharedProfile::useCopy(QWebEngineProfile* profile)
 void SharedProfile::keepCookies(QWebEngineProfile* profile)
 {
     QWebEngineCookieStore* store = profile->cookieStore();
-    QObject::connect(store, &QWebEngineCookieStore::cookieAdded, store, [this](const QNetworkCookie& cookie) {
+    QObject::connect(store, &QWebEngineCookieStore::cookieAdded, store, [this, store](const QNetworkCookie& cookie) {
         if (cookie.isSessionCookie())
             return;
         cookies.insert(cookieKey(cookie), cookie);
-        writePendingCookies();
+        scheduleWrite(store);
     });
-    QObject::connect(store, &QWebEngineCookieStore::cookieRemoved, store, [this](const QNetworkCookie& cookie) {
+    QObject::connect(store, &QWebEngineCookieStore::cookieRemoved, store, [this, store](const QNetworkCookie& cookie) {
         if (cookies.remove(cookieKey(cookie)))
-            writePendingCookies();
+            scheduleWrite(store);
+    });
+}
+
+// The engine's own store writes to disk only every half minute or so; this
+// file is how a runner started meanwhile learns of a new login.
+void SharedProfile::scheduleWrite(QObject* context)
+{
+    if (writeScheduled)
+        return;
+    writeScheduled = true;
+    QTimer::singleShot(WriteDelayMs, context, [this] {
+        writeScheduled = false;
+        writePendingCookies();
     });
 }
 
 void SharedProfile::writePendingCookies() const
 {
-    QSaveFile file(privatePath + PendingSuffix);
+    QSaveFile file(cookiesPath);
     if (!file.open(QIODevice::WriteOnly))
         return;
     file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
@@ -101,20 +116,23 @@ void SharedProfile::writePendingCookies() const
     file.commit();
 }
 
+// Every runner's persistent cookies, oldest file first so the newest login
+// wins. Files of runners still alive stay for the next runner; those of ended
+// runners stay until the holder of the profile has taken them in for good.
 void SharedProfile::takeInPendingCookies(QWebEngineProfile* profile) const
 {
     const QFileInfo shared(sharedPath);
-    const QStringList files = shared.dir().entryList({ shared.fileName() + CopyMarker + "*" + PendingSuffix }, QDir::Files);
+    const QStringList files = shared.dir().entryList({ shared.fileName() + CopyMarker + "*" + PendingSuffix }, QDir::Files,
+                                                     QDir::Time | QDir::Reversed);
     for (const QString& name : files) {
         const QString pid = name.mid(shared.fileName().size() + CopyMarker.size()).chopped(PendingSuffix.size());
-        if (isRunning(pid))
-            continue;
         QFile file(shared.dir().filePath(name));
         if (!file.open(QIODevice::ReadOnly))
             continue;
         for (const QNetworkCookie& cookie : decodeCookies(file.readAll()))
             profile->cookieStore()->setCookie(cookie);
-        file.remove();
+        if (privatePath.isEmpty() && !isRunning(pid))
+            file.remove();
     }
 }
 

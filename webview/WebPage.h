@@ -15,8 +15,17 @@ class WebPage : public QWebEnginePage
 public:
     WebPage(QWebEngineProfile* profile, QObject* parent);
 
+    // The navigation asked for next leaves without the page's own leave question.
+    void leaveWithoutAsking() { leavingWithoutAsking = true; }
+
 protected:
     bool certificateError(const QWebEngineCertificateError& error) override;
+    void javaScriptAlert(const QUrl& securityOrigin, const QString& msg) override;
+    bool javaScriptConfirm(const QUrl& securityOrigin, const QString& msg) override;
+    bool javaScriptPrompt(const QUrl& securityOrigin, const QString& msg, const QString& defaultValue,
+                          QString* result) override;
+    QStringList chooseFiles(FileSelectionMode mode, const QStringList& oldFiles,
+                            const QStringList& acceptedMimeTypes) override;
 
 private slots:
     void handleAuthenticationRequired(const QUrl& requestUrl, QAuthenticator* auth);
@@ -24,7 +33,9 @@ private slots:
     void handleProxyAuthenticationRequired(const QUrl& requestUrl, QAuthenticator* auth, const QString& proxyHost);
 
 private:
-    void askForCredentials(const QString& title, const QString& intro, QAuthenticator* auth);
+    void askForCredentials(const QString& title, const QString& intro, QAuthenticator* auth, const QString& kind);
     void handleRegisterProtocolHandlerRequested(QWebEngineRegisterProtocolHandlerRequest request);
     void handleSelectClientCertificate(QWebEngineClientCertificateSelection selection);
+
+    bool leavingWithoutAsking = false;
 };

@@ -3,6 +3,8 @@
 #include "FrameGrabber.h"
 #include "FrameTimings.h"
 #include "HookLists.h"
+#include "PageDialogs.h"
+#include "SharedProfile.h"
 #include "TabWidget.h"
 #include "WebPage.h"
 #include "YEngineView.h"
@@ -50,6 +52,7 @@ YWebView_Qt::YWebView_Qt(TabWidget* parent)
         return handleCreateWindow(type);
     });
 
+    SharedProfile::claim(QWebEngineProfile::defaultProfile());
     auto* page = new WebPage(QWebEngineProfile::defaultProfile(), engineView);
     engineView->setPage(page);
     connectAction(QWebEnginePage::Forward, ForwardAction);
@@ -88,6 +91,7 @@ QString YWebView_Qt::url() const
 
 void YWebView_Qt::setUrl(const QString& url)
 {
+    prepareNavigation();
     engineView->load(QUrl(url));
 }
 
@@ -96,18 +100,30 @@ QIcon YWebView_Qt::icon() const
     return engineView->icon();
 }
 
+// A navigation asked for by the host or the user goes ahead whatever the page
+// was asking: its open dialogs close, and it is not asked whether to leave.
+void YWebView_Qt::prepareNavigation()
+{
+    PageDialogs::closeWithin(this);
+    if (auto* page = qobject_cast<WebPage*>(engineView->page()))
+        page->leaveWithoutAsking();
+}
+
 void YWebView_Qt::forward()
 {
+    prepareNavigation();
     engineView->forward();
 }
 
 void YWebView_Qt::back()
 {
+    prepareNavigation();
     engineView->back();
 }
 
 void YWebView_Qt::reload()
 {
+    prepareNavigation();
     engineView->reload();
 }
 
@@ -219,9 +235,10 @@ QString YWebView_Qt::terminationText(int exitCode)
 
 void YWebView_Qt::handleRenderProcessTerminated(QWebEnginePage::RenderProcessTerminationStatus status, int exitCode)
 {
-    const auto answer = YTipDlg::question(window(), terminationTitle(status), terminationText(exitCode),
-                                          YFrameDialog::Yes | YFrameDialog::No, YFrameDialog::NoButton);
+    YTipDlg prompt(YTipDlg::Question, terminationTitle(status), terminationText(exitCode),
+                   YFrameDialog::Yes | YFrameDialog::No, window());
+    prompt.setDefaultButton(YFrameDialog::NoButton);
     // Reload from the event loop, once the prompt is gone.
-    if (answer == YFrameDialog::Yes)
+    if (PageDialogs::exec(this, QStringLiteral("render process"), prompt) == YFrameDialog::Yes)
         QTimer::singleShot(0, this, [this] { reload(); });
 }

@@ -45,6 +45,7 @@ private:
     void connectAction(QWebEnginePage::WebAction webAction, int action);
     void connectEngineSignals();
     void handleUpdateTimeout();
+    void prepareNavigation();
     QWebEngineView* handleCreateWindow(QWebEnginePage::WebWindowType type);
     void handleRenderProcessTerminated(QWebEnginePage::RenderProcessTerminationStatus status, int exitCode);
 

@@ -12,6 +12,8 @@ private slots:
     void endings();
     void settingCloseClickSendsSettingDone();
     void cookiesOutliveRunnersStartedTogether();
+    void loginReachesRunnersStartedLater_data();
+    void loginReachesRunnersStartedLater();
 };
 
 // Takes frames until one shows `colour` at (5, 5): pages paint after they load.
@@ -164,6 +166,50 @@ void tst_EndToEnd::cookiesOutliveRunnersStartedTogether()
     }
     cookies.sort();
     QCOMPARE(cookies, QStringList({ "c0=yes", "c1=yes", "c2=yes" }));
+    QVERIFY(RunnerFixture::quit(f.host));
+}
+
+void tst_EndToEnd::loginReachesRunnersStartedLater_data()
+{
+    QTest::addColumn<int>("setter"); // 0: the runner holding the profile, 1: the one working on a copy
+    QTest::addColumn<bool>("holderQuits");
+    QTest::newRow("holder logs in") << 0 << false;
+    QTest::newRow("copy logs in") << 1 << false;
+    QTest::newRow("copy logs in, holder gone") << 1 << true;
+}
+
+// Two runners of one user; one logs in, and a runner started 2 s later is logged in.
+void tst_EndToEnd::loginReachesRunnersStartedLater()
+{
+    QFETCH(int, setter);
+    QFETCH(bool, holderQuits);
+    RunnerFixture f;
+    f.writePage("login.html", "<script>document.cookie = 'session=s3; max-age=86400; path=/'; document.title = 'in';</script>");
+    f.writePage("check.html", RunnerFixture::solidPage("check", "white"));
+    RunnerHost hosts[2];
+    for (int i = 0; i < 2; ++i) {
+        hosts[i].setEnvironment(f.environment());
+        QVERIFY(hosts[i].start(f.params({ "about:blank" }, QSize(320, 200), f.key + QString::number(i))));
+        QVERIFY(hosts[i].waitForConnectDone(30000));
+    }
+    const QString copy = QStringLiteral("Profile in use by another runner, working on a copy :  \"%1/Corvane M1/QtWebEngine/Default-runner-%2\" ")
+                             .arg(f.home.path()).arg(hosts[1].process().processId());
+    hosts[setter].send(ChangeUrl, f.http.urlFor("login.html"));
+    QTRY_COMPARE_WITH_TIMEOUT(hosts[setter].lastTitle(), QStringLiteral("in"), 30000);
+    if (holderQuits)
+        QVERIFY(RunnerFixture::quit(hosts[0]));
+    QTest::qWait(2000);
+
+    QVERIFY(f.start(f.params({ f.http.urlFor("check.html") })));
+    QVERIFY(f.host.waitForLoads(1, 20000));
+    QByteArray cookies = "none";
+    for (const QByteArray& request : f.http.requests()) {
+        if (request.startsWith("GET /check.html "))
+            cookies = QRegularExpression("\\ncookie: *([^\\r\\n]*)", QRegularExpression::CaseInsensitiveOption)
+                          .match(QString::fromLatin1(request)).captured(1).toLatin1();
+    }
+    QCOMPARE(cookies, QByteArray("session=s3"));
+    QVERIFY(f.logLines().contains(copy));
     QVERIFY(RunnerFixture::quit(f.host));
 }
 

@@ -20,6 +20,8 @@ private slots:
     void dispatch_data();
     void dispatch();
     void heartbeatReplacesWatchdog();
+    void notVisibleEndsSettingPhase_data();
+    void notVisibleEndsSettingPhase();
 
 private:
     void start();
@@ -169,6 +171,37 @@ void tst_BrowserControl::heartbeatReplacesWatchdog()
     QVERIFY(old.isNull());
     QCOMPARE(control->findChildren<QTimer*>().size(), 1);
     QVERIFY(control->findChild<QTimer*>()->isActive());
+}
+
+void tst_BrowserControl::notVisibleEndsSettingPhase_data()
+{
+    QTest::addColumn<bool>("mutedBefore");
+    QTest::addColumn<QByteArray>("entry");
+    QTest::addColumn<QString>("calls");
+    QTest::newRow("muted") << true << FrameCodec::encode(EnterSetting)
+                           << "setMute(false) showSetting(true) setMute(true) showSetting(false)";
+    QTest::newRow("not muted") << false << FrameCodec::encode(EnterSetting) << "showSetting(true) showSetting(false)";
+    QTest::newRow("shown by the host") << false << FrameCodec::encode(SetVisible, true) << "showSetting(true) showSetting(false)";
+}
+
+// Hidden by the host, the setting phase ends as the close button ends it.
+void tst_BrowserControl::notVisibleEndsSettingPhase()
+{
+    QFETCH(bool, mutedBefore);
+    QFETCH(QByteArray, entry);
+    QFETCH(QString, calls);
+    start();
+    QVERIFY(reply(ConnectDone, greeting));
+    runner->muted = mutedBefore;
+    runner->calls.clear();
+    link->write(entry + FrameCodec::encode(SetVisible, false) + FrameCodec::encode(SetVisible, false));
+    QTRY_COMPARE(runner->calls.join(' '), calls + " showSetting(false)");
+    received += link->readAll();
+    QVERIFY(reply(SettingDone));
+    BrowserParams sent;
+    *stream >> sent;
+    QVERIFY(sent == record);
+    QVERIFY(received.isEmpty() && !link->waitForReadyRead(300));
 }
 
 QTEST_MAIN(tst_BrowserControl)

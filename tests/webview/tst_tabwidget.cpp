@@ -1,5 +1,6 @@
 #include "FrameHeader.h"
 #include "LogWriter.h"
+#include "PageDialogs.h"
 #include "TabWidget.h"
 #include "WebView.h"
 
@@ -90,6 +91,8 @@ private slots:
     void pageSizeAsGiven();
     void captionsFitTheirTabs_data();
     void captionsFitTheirTabs();
+    void closingTabWithDialogOpen_data();
+    void closingTabWithDialogOpen();
 
 private:
     QList<WebView*> makeTabs(int count);
@@ -338,6 +341,41 @@ void TabWidgetTest::captionsFitTheirTabs()
         QVERIFY2(left >= tab.left() + 15 && right < end, qPrintable(where));
         QVERIFY2(right - left + 1 >= caption - 3, qPrintable(where));
     }
+}
+
+void TabWidgetTest::closingTabWithDialogOpen_data()
+{
+    QTest::addColumn<bool>("current"); // the engine switch closes the current tab, the tab bar any
+    QTest::newRow("close tab") << false;
+    QTest::newRow("close current tab") << true;
+}
+
+// A tab closed from inside its page's dialog: the dialog is closed, the view
+// outlives the dialog's loop, asks nothing more, and goes afterwards.
+void TabWidgetTest::closingTabWithDialogOpen()
+{
+    QFETCH(bool, current);
+    QTemporaryDir logDir;
+    LogWriter writer(logDir.path());
+    QPointer<WebView> view = makeTabs(2).at(current ? 1 : 0);
+    auto* page = new QObject(view);
+    bool aliveInLoop = false;
+    QTimer::singleShot(0, [&] {
+        current ? tabs->closeCurrentTab() : tabs->closeTab(0);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        aliveInLoop = !view.isNull();
+    });
+    for (const QString& kind : { "alert", "confirm" }) {
+        QMessageBox box(QMessageBox::Information, kind, "x", QMessageBox::Ok, view);
+        QCOMPARE(PageDialogs::exec(page, kind, box), 0);
+    }
+    QVERIFY(aliveInLoop && view);
+    QCOMPARE(tabs->count(), 1);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(view.isNull());
+    QFile log(writer.path());
+    log.open(QIODevice::ReadOnly);
+    QCOMPARE(QString(log.readAll().mid(22)).trimmed(), QString("Page dialog closed :  \"alert\""));
 }
 
 QTEST_MAIN(TabWidgetTest)

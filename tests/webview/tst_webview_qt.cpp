@@ -97,6 +97,8 @@ private slots:
     void pagePrompts();
     void protocolHandler_data();
     void protocolHandler();
+    void javaScriptDialogs_data();
+    void javaScriptDialogs();
 
 private:
     bool load(const QUrl& url);
@@ -414,6 +416,51 @@ void WebViewQtTest::protocolHandler()
         QTest::qWait(1500);
         QCOMPARE(server.requestCount("/titled"), handled);
     }
+}
+
+void WebViewQtTest::javaScriptDialogs_data()
+{
+    QTest::addColumn<QString>("script"); // its result becomes the page title
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QStringList>("shown"); // title, text, then a prompt's text field
+    QTest::addColumn<QString>("result");
+    const QString alert = "Javascript Alert - %1", confirm = "Javascript Confirm - %1", prompt = "Javascript Prompt - %1";
+    QTest::newRow("alert") << "alert('<b>hi</b>')" << "Return" << QStringList { alert, "&lt;b&gt;hi&lt;/b&gt;" } << "undefined";
+    QTest::newRow("confirm, Return") << "confirm('sure?')" << "Return" << QStringList { confirm, "sure?" } << "true";
+    QTest::newRow("confirm, Escape") << "confirm('sure?')" << "Escape" << QStringList { confirm, "sure?" } << "false";
+    QTest::newRow("prompt, Return") << "prompt('name?', 'a&b')" << "Return" << QStringList { prompt, "name?", "a&amp;b" }
+                                    << "a&amp;b";
+    QTest::newRow("prompt, Escape") << "prompt('name?', 'a&b')" << "Escape" << QStringList { prompt, "name?", "a&amp;b" }
+                                    << "null";
+}
+
+// The engine's own dialogs, word for word, answered from the keyboard.
+void WebViewQtTest::javaScriptDialogs()
+{
+    QFETCH(QString, script);
+    QFETCH(QString, key);
+    QFETCH(QStringList, shown);
+    QFETCH(QString, result);
+    QVERIFY(load(server.url("/titled")));
+    QStringList seen;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!dialog || !dialog->isVisible())
+            return;
+        poll.stop();
+        auto* box = qobject_cast<QMessageBox*>(dialog);
+        auto* input = qobject_cast<QInputDialog*>(dialog);
+        seen << dialog->windowTitle() << (box ? box->text() : input ? input->labelText() : QString());
+        if (input)
+            seen << input->textValue();
+        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : dialog,
+                        key == "Return" ? Qt::Key_Return : Qt::Key_Escape);
+    });
+    poll.start(20);
+    engineOf(view)->page()->runJavaScript("document.title = String(" + script + ")");
+    QTRY_COMPARE_WITH_TIMEOUT(view->title(), result, 10000);
+    QCOMPARE(seen, shown.replaceInStrings("%1", server.url("/titled").toString()));
 }
 
 QTEST_MAIN(WebViewQtTest)
