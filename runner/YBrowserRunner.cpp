@@ -3,6 +3,7 @@
 #include "ui_YBrowserRunner.h"
 
 #include "BorderAdjustFilter.h"
+#include "LoadSnapshot.h"
 #include "LogWriter.h"
 #include "PageSizeRule.h"
 #include "TabWidget.h"
@@ -195,6 +196,8 @@ void YBrowserRunner::wireWidgets()
     TabWidget* tabs = tabWidget();
     ui->urlEdit->setTabWidget(tabs);
     shownView = tabs->currentView();
+    loadSnapshot = new LoadSnapshot(tabs, this);
+    connect(loadSnapshot, &LoadSnapshot::taken, this, &YBrowserRunner::loadFinished);
     connect(tabs, &TabWidget::currentViewChanged, this, &YBrowserRunner::handleCurrentViewChanged);
     connect(tabs, &TabWidget::urlChanged, this, &YBrowserRunner::vebViewChanged);
     connect(tabs, &TabWidget::loadFinished, this, &YBrowserRunner::handleLoadFinished);
@@ -209,7 +212,10 @@ void YBrowserRunner::wireWidgets()
     connect(ui->max, &QPushButton::toggled, this, &YBrowserRunner::handleMaxToggled);
     YUILIB::setCheckImageStrips(ui->max, QStringLiteral(":/YBrowserRunner/Resources/btn_zuidahua_dis_nor_hot_pre.png"),
                                 QStringLiteral(":/YBrowserRunner/Resources/btn_huanyuan_dis_nor_hot_pre.png"));
-    connect(ui->ok, &QPushButton::clicked, this, &YBrowserRunner::settingDone);
+    connect(ui->ok, &QPushButton::clicked, this, [this] {
+        loadSnapshot->flush();
+        emit settingDone();
+    });
     YUILIB::setImageStrip(ui->ok, QStringLiteral(":/YBrowserRunner/Resources/btn_close_dis_nor_hot_pre.png"));
     installEventFilter(this);
     auto* borderFilter = new BorderAdjustFilter(this, ui->widget);
@@ -233,13 +239,7 @@ void YBrowserRunner::handleCurrentViewChanged(WebView* view)
 
 void YBrowserRunner::handleLoadFinished(bool ok)
 {
-    WebView* view = currentView();
-    if (!view)
-        return;
-    QImage image(pageSize(), QImage::Format_ARGB32);
-    if (!image.isNull())
-        view->renderTo(image.bits());
-    emit loadFinished(ok, image);
+    loadSnapshot->request(ok);
 }
 
 void YBrowserRunner::handleMaxToggled(bool checked)

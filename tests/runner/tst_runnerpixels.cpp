@@ -16,6 +16,8 @@ class tst_RunnerPixels : public QObject
 
 private slots:
     void settingFaceWithTwoTabs();
+    void loadSnapshotShowsPage_data();
+    void loadSnapshotShowsPage();
 };
 
 void tst_RunnerPixels::settingFaceWithTwoTabs()
@@ -56,6 +58,40 @@ header { background: #2d6cb5; color: white; padding: 18px 32px; font-size: 22px;
     QCOMPARE(QColor(shot.toImage().pixel(400, 16)), QColor(52, 114, 194)); // the title bar
     const QString dir = qEnvironmentVariable("YBR_SCREENSHOT_DIR");
     QVERIFY(dir.isEmpty() || shot.save(dir + "/setting-face.png"));
+}
+
+void tst_RunnerPixels::loadSnapshotShowsPage_data()
+{
+    QTest::addColumn<QString>("background");
+    QTest::addColumn<QRgb>("colour");
+    QTest::newRow("green") << "#00ff00" << qRgb(0, 255, 0);
+    QTest::newRow("dark blue") << "rgb(10,20,200)" << qRgb(10, 20, 200);
+    QTest::newRow("black") << "#000" << qRgb(0, 0, 0);
+}
+
+// The snapshot a host gets with LoadFinished is the loaded page, not the blank view before its first paint.
+void tst_RunnerPixels::loadSnapshotShowsPage()
+{
+    QFETCH(QString, background);
+    QFETCH(QRgb, colour);
+    LocalHttpServer server;
+    server.servePage("/solid", QStringLiteral("<html><body style='margin:0;background:%1'></body></html>").arg(background).toUtf8());
+    QVERIFY(server.start());
+    BrowserParams p;
+    p.urls = QStringList { server.url("/solid").toString() };
+    p.currentUrl = p.urls.first();
+    p.pageSize = QSize(640, 360);
+    p.sharedMemoryKey = uniqueKey();
+    YBrowserRunner runner(p);
+    runner.show();
+    QSignalSpy finished(&runner, &HostedRunner::loadFinished);
+    QVERIFY(finished.wait(30000));
+    QCOMPARE(finished.first().at(0).toBool(), true);
+    const QImage snapshot = finished.first().at(1).value<QImage>();
+    QCOMPARE(snapshot.size(), QSize(640, 360));
+    QCOMPARE(snapshot.format(), QImage::Format_ARGB32);
+    for (const QPoint& at : { QPoint(320, 180), QPoint(0, 0), QPoint(639, 0), QPoint(0, 359), QPoint(639, 359) })
+        QCOMPARE(QColor(snapshot.pixel(at)), QColor(colour));
 }
 
 int main(int argc, char** argv)
