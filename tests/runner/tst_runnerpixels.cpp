@@ -4,6 +4,7 @@
 #include "TabWidget.h"
 #include "UiLibSetup.h"
 #include "YBrowserRunner.h"
+#include "YConfiger.h"
 
 #include <QApplication>
 #include <QScreen>
@@ -63,16 +64,20 @@ header { background: #2d6cb5; color: white; padding: 18px 32px; font-size: 22px;
 void tst_RunnerPixels::loadSnapshotShowsPage_data()
 {
     QTest::addColumn<QString>("background");
+    QTest::addColumn<bool>("transparent");
     QTest::addColumn<QRgb>("colour");
-    QTest::newRow("green") << "#00ff00" << qRgb(0, 255, 0);
-    QTest::newRow("dark blue") << "rgb(10,20,200)" << qRgb(10, 20, 200);
-    QTest::newRow("black") << "#000" << qRgb(0, 0, 0);
+    QTest::newRow("green") << "#00ff00" << false << qRgb(0, 255, 0);
+    QTest::newRow("dark blue") << "rgb(10,20,200)" << false << qRgb(10, 20, 200);
+    QTest::newRow("black") << "#000" << false << qRgb(0, 0, 0);
+    // Straight alpha, as in the frames: red stays 255 under alpha 127 or 128.
+    QTest::newRow("half red, transparent") << "rgba(255,0,0,0.5)" << true << qRgba(255, 0, 0, 128);
 }
 
 // The snapshot a host gets with LoadFinished is the loaded page, not the blank view before its first paint.
 void tst_RunnerPixels::loadSnapshotShowsPage()
 {
     QFETCH(QString, background);
+    QFETCH(bool, transparent);
     QFETCH(QRgb, colour);
     LocalHttpServer server;
     server.servePage("/solid", QStringLiteral("<html><body style='margin:0;background:%1'></body></html>").arg(background).toUtf8());
@@ -82,7 +87,9 @@ void tst_RunnerPixels::loadSnapshotShowsPage()
     p.currentUrl = p.urls.first();
     p.pageSize = QSize(640, 360);
     p.sharedMemoryKey = uniqueKey();
+    YConfiger::instance()->setValue("TransparentBackground", transparent);
     YBrowserRunner runner(p);
+    YConfiger::instance()->setValue("TransparentBackground", QVariant());
     runner.show();
     QSignalSpy finished(&runner, &HostedRunner::loadFinished);
     QVERIFY(finished.wait(30000));
@@ -90,8 +97,12 @@ void tst_RunnerPixels::loadSnapshotShowsPage()
     const QImage snapshot = finished.first().at(1).value<QImage>();
     QCOMPARE(snapshot.size(), QSize(640, 360));
     QCOMPARE(snapshot.format(), QImage::Format_ARGB32);
-    for (const QPoint& at : { QPoint(320, 180), QPoint(0, 0), QPoint(639, 0), QPoint(0, 359), QPoint(639, 359) })
-        QCOMPARE(QColor(snapshot.pixel(at)), QColor(colour));
+    for (const QPoint& at : { QPoint(320, 180), QPoint(0, 0), QPoint(639, 0), QPoint(0, 359), QPoint(639, 359) }) {
+        const QRgb pixel = snapshot.pixel(at);
+        QCOMPARE(QColor(qRgb(qRed(pixel), qGreen(pixel), qBlue(pixel))), QColor(qRgb(qRed(colour), qGreen(colour), qBlue(colour))));
+        QVERIFY2(qAlpha(pixel) == qAlpha(colour) || (transparent && qAlpha(pixel) == qAlpha(colour) - 1),
+                 qPrintable(QString::number(qAlpha(pixel))));
+    }
 }
 
 int main(int argc, char** argv)
