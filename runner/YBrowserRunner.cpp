@@ -135,6 +135,9 @@ QSize YBrowserRunner::pageSize() const
 
 void YBrowserRunner::showSetting(bool on)
 {
+    // Parked, nobody sees the window: its widgets need not be painted for
+    // every frame the engine shows. The frames read the engine view itself.
+    setUpdatesEnabled(on);
     if (!on) {
         move(parkedPosition);
         log("hide");

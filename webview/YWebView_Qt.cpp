@@ -53,6 +53,15 @@ YWebView_Qt::YWebView_Qt(TabWidget* parent)
     updateTimer->setTimerType(Qt::PreciseTimer);
     connect(updateTimer, &QTimer::timeout, this, &YWebView_Qt::handleUpdateTimeout);
     updateTimer->start(FrameSettings::frameInterval());
+    // Only the current tab's frames are taken: the timers of the others rest.
+    connect(parent, &TabWidget::currentViewChanged, this, [this](WebView* current) {
+        if (current != this) {
+            updateTimer->stop();
+            return;
+        }
+        watchPaints();
+        updateTimer->start();
+    });
     connect(&contentFence, &QTimer::timeout, this, &YWebView_Qt::pollContentFence);
 
     engineView->resize(tabWidget()->pageSize());
