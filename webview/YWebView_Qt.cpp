@@ -110,7 +110,7 @@ void YWebView_Qt::watchPaints()
     if (window == paintedWindow)
         return;
     if (paintedWindow)
-        disconnect(paintedWindow, &QQuickWindow::afterRendering, this, &WebView::painted);
+        disconnect(paintedWindow, &QQuickWindow::afterRendering, this, &YWebView_Qt::handleEnginePaint);
     paintedWindow = window;
     // Queued: a frame taken in answer must not run inside the scene graph's render.
     if (window)
