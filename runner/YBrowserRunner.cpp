@@ -3,6 +3,7 @@
 #include "ui_YBrowserRunner.h"
 
 #include "BorderAdjustFilter.h"
+#include "LoadSnapshot.h"
 #include "LogWriter.h"
 #include "PageDialogs.h"
 #include "PageSizeRule.h"
@@ -137,6 +138,9 @@ QSize YBrowserRunner::pageSize() const
 
 void YBrowserRunner::showSetting(bool on)
 {
+    // Parked, nobody sees the window: its widgets need not be painted for
+    // every frame the engine shows. The frames read the engine view itself.
+    setUpdatesEnabled(on);
     if (!on) {
         move(parkedPosition);
         PageDialogs::placeOver(this);
@@ -201,6 +205,8 @@ void YBrowserRunner::wireWidgets()
     TabWidget* tabs = tabWidget();
     ui->urlEdit->setTabWidget(tabs);
     shownView = tabs->currentView();
+    loadSnapshot = new LoadSnapshot(tabs, this);
+    connect(loadSnapshot, &LoadSnapshot::taken, this, &YBrowserRunner::loadFinished);
     connect(tabs, &TabWidget::currentViewChanged, this, &YBrowserRunner::handleCurrentViewChanged);
     connect(tabs, &TabWidget::urlChanged, this, &YBrowserRunner::vebViewChanged);
     connect(tabs, &TabWidget::loadFinished, this, &YBrowserRunner::handleLoadFinished);
@@ -215,7 +221,10 @@ void YBrowserRunner::wireWidgets()
     connect(ui->max, &QPushButton::toggled, this, &YBrowserRunner::handleMaxToggled);
     YUILIB::setCheckImageStrips(ui->max, QStringLiteral(":/YBrowserRunner/Resources/btn_zuidahua_dis_nor_hot_pre.png"),
                                 QStringLiteral(":/YBrowserRunner/Resources/btn_huanyuan_dis_nor_hot_pre.png"));
-    connect(ui->ok, &QPushButton::clicked, this, &YBrowserRunner::settingDone);
+    connect(ui->ok, &QPushButton::clicked, this, [this] {
+        loadSnapshot->flush();
+        emit settingDone();
+    });
     YUILIB::setImageStrip(ui->ok, QStringLiteral(":/YBrowserRunner/Resources/btn_close_dis_nor_hot_pre.png"));
     installEventFilter(this);
     auto* borderFilter = new BorderAdjustFilter(this, ui->widget);
@@ -239,13 +248,7 @@ void YBrowserRunner::handleCurrentViewChanged(WebView* view)
 
 void YBrowserRunner::handleLoadFinished(bool ok)
 {
-    WebView* view = currentView();
-    if (!view)
-        return;
-    QImage image(pageSize(), QImage::Format_ARGB32);
-    if (!image.isNull())
-        view->renderTo(image.bits());
-    emit loadFinished(ok, image);
+    loadSnapshot->request(ok);
 }
 
 void YBrowserRunner::handleMaxToggled(bool checked)

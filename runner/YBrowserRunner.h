@@ -16,6 +16,7 @@
 namespace Ui {
 class YBrowserRunnerClass;
 }
+class LoadSnapshot;
 class TabWidget;
 class WebView;
 
@@ -71,4 +72,5 @@ private:
     QStringList urlHistory;
     FrameMemory frameMemory;
     QPointer<WebView> shownView;
+    LoadSnapshot* loadSnapshot = nullptr;
 };

@@ -112,12 +112,11 @@ void FrameGrabber::grab(unsigned char* pixels, const QSize& size)
     if (!pixels || size.isEmpty())
         return;
     const Path path = activePath();
-    if (path == SoftwarePath && grabSoftware(pixels, size)) {
-        usedPath = SoftwarePath;
-        return;
-    }
-    if (path == ReadbackPath && grabReadback(pixels, size)) {
-        usedPath = ReadbackPath;
+    if ((path == SoftwarePath && grabSoftware(pixels, size)) || (path == ReadbackPath && grabReadback(pixels, size))) {
+        usedPath = path;
+        // Both fast paths hand over the scene graph's premultiplied pixels.
+        if (transparent)
+            unpremultiply(pixels, size);
         return;
     }
     grabReference(pixels, size);
@@ -129,7 +128,13 @@ void FrameGrabber::grabReference(unsigned char* pixels, const QSize& size)
     if (!pixels || size.isEmpty())
         return;
     QImage image(pixels, size.width(), size.height(), QImage::Format_ARGB32);
-    view->render(&image, QPoint(), QRegion(), QWidget::DrawWindowBackground | QWidget::DrawChildren);
+    if (!transparent) {
+        view->render(&image, QPoint(), QRegion(), QWidget::DrawWindowBackground | QWidget::DrawChildren);
+        return;
+    }
+    image.fill(Qt::transparent);
+    QWidget* source = view->findChild<QQuickWidget*>();
+    (source ? source : view)->render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
 }
 
 QQuickWidget* FrameGrabber::quickWidget() const
@@ -199,6 +204,16 @@ bool FrameGrabber::grabReadback(unsigned char* pixels, const QSize& size)
     if (!invert || !bgra)
         flipRows(pixels, size, !invert, !bgra);
     return true;
+}
+
+void FrameGrabber::unpremultiply(unsigned char* pixels, const QSize& size)
+{
+    auto* pixel = reinterpret_cast<QRgb*>(pixels);
+    QRgb* const end = pixel + qint64(size.width()) * size.height();
+    for (; pixel != end; ++pixel) {
+        if (qAlpha(*pixel) != 255)
+            *pixel = qUnpremultiply(*pixel);
+    }
 }
 
 void FrameGrabber::flipRows(unsigned char* pixels, const QSize& size, bool flip, bool swapRedBlue)

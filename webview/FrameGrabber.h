@@ -46,6 +46,10 @@ public:
     void grab(unsigned char* pixels, const QSize& size);
     void grabReference(unsigned char* pixels, const QSize& size);
     Path lastPath() const { return usedPath; }
+    // Transparent pages keep their alpha in the frames, straight (not
+    // premultiplied) as ARGB32 wants it, on every path.
+    void setTransparent(bool on) { transparent = on; }
+    bool isTransparent() const { return transparent; }
     QQuickWindow* quickWindow() const;
 
 private:
@@ -53,9 +57,11 @@ private:
     bool grabSoftware(unsigned char* pixels, const QSize& size);
     bool grabReadback(unsigned char* pixels, const QSize& size);
     void flipRows(unsigned char* pixels, const QSize& size, bool flip, bool swapRedBlue);
+    static void unpremultiply(unsigned char* pixels, const QSize& size);
 
     QWidget* view;
     QOffscreenSurface* surface = nullptr;
     std::vector<unsigned char> rowBuffer;
     Path usedPath = WidgetPath;
+    bool transparent = false;
 };

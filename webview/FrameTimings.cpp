@@ -2,6 +2,8 @@
 
 #include <QQuickWindow>
 
+#include <chrono>
+
 FrameTimings* FrameTimings::instance()
 {
     static FrameTimings* timings = [] {
@@ -16,7 +18,12 @@ FrameTimings::FrameTimings(const QString& path)
     , capture(qEnvironmentVariable("YBR_FRAME_CAPTURE") != QLatin1String("0"))
 {
     file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered);
-    clock.start();
+}
+
+qint64 FrameTimings::now()
+{
+    using namespace std::chrono;
+    return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
 void FrameTimings::frameTaken(qint64 startUs, qint64 endUs, int path)

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QElapsedTimer>
 #include <QFile>
 #include <QObject>
 #include <QPointer>
@@ -10,7 +9,8 @@ class QQuickWindow;
 // The frame path's own figures, written only when $YBR_FRAME_TIMINGS names a
 // file; otherwise instance() is null and the frame path pays one test.
 // Lines: "F <start µs> <renderTo µs> <path>" per whole frame,
-// "P <µs>" per scene the engine paints. With $YBR_FRAME_CAPTURE=0 the view
+// "P <µs>" per scene the engine paints. Times are of the monotonic clock
+// (CLOCK_MONOTONIC), so a host can set them against its own readings. With $YBR_FRAME_CAPTURE=0 the view
 // paints but takes no frames: the engine's own pace, for comparison.
 class FrameTimings : public QObject
 {
@@ -18,7 +18,7 @@ public:
     static FrameTimings* instance();
 
     bool captureEnabled() const { return capture; }
-    qint64 now() const { return clock.nsecsElapsed() / 1000; }
+    static qint64 now();
     void frameTaken(qint64 startUs, qint64 endUs, int path);
     void watch(QQuickWindow* window);
 
@@ -27,7 +27,6 @@ private:
     void writeLine(const QByteArray& line);
 
     QFile file;
-    QElapsedTimer clock;
     QPointer<QQuickWindow> watched;
     bool capture = true;
 };

@@ -47,6 +47,8 @@ public:
     // ARGB32, rows top to bottom, stride width * 4, at the tab widget's page size.
     virtual void renderTo(uchar* pixels) = 0;
     virtual QString title() const = 0;
+    // Whether the view sends painted() for each scene its engine paints.
+    virtual bool reportsPaints() const { return false; }
 
     TabWidget* tabWidget() const { return owner; }
 
@@ -55,6 +57,9 @@ public:
     static bool isRegistered(int mode);
     // Null when no factory is registered for the mode.
     static WebView* create(int mode, TabWidget* tab);
+
+signals:
+    void painted();
 
 private:
     static std::map<int, Factory>& registry();

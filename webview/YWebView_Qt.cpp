@@ -1,6 +1,7 @@
 #include "YWebView_Qt.h"
 
 #include "FrameGrabber.h"
+#include "FrameSettings.h"
 #include "FrameTimings.h"
 #include "HookLists.h"
 #include "PageDialogs.h"
@@ -12,9 +13,12 @@
 
 #include <QAction>
 #include <QImage>
+#include <QQuickWidget>
+#include <QQuickWindow>
 #include <QTimer>
 #include <QWebEngineCookieStore>
 #include <QWebEngineProfile>
+#include <QWebEngineScript>
 #include <QWebEngineSettings>
 
 namespace {
@@ -30,7 +34,13 @@ HookRegistration settingsHook(startupHooks(), [] {
     }
 });
 
-const int frameInterval = 30;
+// Two animation frames after the load, the frame holding the loaded page has
+// left the render process. In the script world of our own, unseen by the page.
+const QString contentFenceScript = QStringLiteral(
+    "window.ybrContentFence = false;"
+    "requestAnimationFrame(function () { requestAnimationFrame(function () { window.ybrContentFence = true; }); });");
+const QString contentFenceQuery = QStringLiteral("window.ybrContentFence === true");
+const int contentFencePollMs = 10;
 
 } // namespace
 
@@ -44,7 +54,17 @@ YWebView_Qt::YWebView_Qt(TabWidget* parent)
     // burst of the ticks it missed.
     updateTimer->setTimerType(Qt::PreciseTimer);
     connect(updateTimer, &QTimer::timeout, this, &YWebView_Qt::handleUpdateTimeout);
-    updateTimer->start(frameInterval);
+    updateTimer->start(FrameSettings::frameInterval());
+    // Only the current tab's frames are taken: the timers of the others rest.
+    connect(parent, &TabWidget::currentViewChanged, this, [this](WebView* current) {
+        if (current != this) {
+            updateTimer->stop();
+            return;
+        }
+        watchPaints();
+        updateTimer->start();
+    });
+    connect(&contentFence, &QTimer::timeout, this, &YWebView_Qt::pollContentFence);
 
     engineView->resize(tabWidget()->pageSize());
     setWidget(engineView);
@@ -55,6 +75,10 @@ YWebView_Qt::YWebView_Qt(TabWidget* parent)
     SharedProfile::claim(QWebEngineProfile::defaultProfile());
     auto* page = new WebPage(QWebEngineProfile::defaultProfile(), engineView);
     engineView->setPage(page);
+    if (FrameSettings::transparentBackground()) {
+        page->setBackgroundColor(Qt::transparent);
+        frameGrabber->setTransparent(true);
+    }
     connectAction(QWebEnginePage::Forward, ForwardAction);
     connectAction(QWebEnginePage::Back, BackAction);
     connectAction(QWebEnginePage::Reload, ReloadAction);
@@ -70,6 +94,7 @@ YWebView_Qt::~YWebView_Qt()
 
 void YWebView_Qt::handleUpdateTimeout()
 {
+    watchPaints();
     if (FrameTimings* timings = FrameTimings::instance()) {
         timings->watch(frameGrabber->quickWindow());
         if (!timings->captureEnabled())
@@ -77,6 +102,60 @@ void YWebView_Qt::handleUpdateTimeout()
     }
     if (tabWidget()->isCurrentView(this))
         emit tabWidget()->totalUpdate();
+}
+
+// The engine makes a new quick window for each render widget it gets (a new
+// page, a new render process), so the watch follows it.
+void YWebView_Qt::watchPaints()
+{
+    auto* quick = engineView->findChild<QQuickWidget*>();
+    QQuickWindow* window = quick ? quick->quickWindow() : nullptr;
+    if (window == paintedWindow)
+        return;
+    if (paintedWindow)
+        disconnect(paintedWindow, &QQuickWindow::afterRendering, this, &YWebView_Qt::handleEnginePaint);
+    paintedWindow = window;
+    // Queued: a frame taken in answer must not run inside the scene graph's render.
+    if (window)
+        connect(window, &QQuickWindow::afterRendering, this, &YWebView_Qt::handleEnginePaint, Qt::QueuedConnection);
+}
+
+// Right after a load the engine may still paint the empty view (the new
+// page's first frame is on its way): paints count once the fence is passed.
+void YWebView_Qt::handleEnginePaint()
+{
+    paintedSinceLoad = true;
+    if (!contentFence.isActive())
+        emit painted();
+}
+
+void YWebView_Qt::startContentFence()
+{
+    paintedSinceLoad = false;
+    engineView->page()->runJavaScript(contentFenceScript, QWebEngineScript::ApplicationWorld);
+    contentFence.start(contentFencePollMs);
+    fenceDeadline.start();
+}
+
+void YWebView_Qt::pollContentFence()
+{
+    if (fenceDeadline.hasExpired(LoadFenceMaxMs)) {
+        contentFence.stop();
+        return;
+    }
+    QPointer<YWebView_Qt> self(this);
+    engineView->page()->runJavaScript(contentFenceQuery, QWebEngineScript::ApplicationWorld, [self](const QVariant& passed) {
+        if (!self || !passed.toBool() || !self->contentFence.isActive())
+            return;
+        self->contentFence.stop();
+        if (self->paintedSinceLoad)
+            emit self->painted();
+    });
+}
+
+int YWebView_Qt::frameInterval() const
+{
+    return updateTimer->interval();
 }
 
 int YWebView_Qt::engineType() const
@@ -187,6 +266,8 @@ void YWebView_Qt::connectEngineSignals()
         tab->viewLoadProgress(this, progress);
     });
     connect(engineView, &QWebEngineView::loadFinished, this, [this, tab](bool ok) {
+        watchPaints();
+        startContentFence();
         tab->viewIconChanged(this, icon());
         emit tab->loadFinished(ok);
     });

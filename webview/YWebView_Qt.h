@@ -2,16 +2,19 @@
 
 #include "WebView.h"
 
+#include <QElapsedTimer>
+#include <QPointer>
+#include <QTimer>
 #include <QWebEnginePage>
 
 class FrameGrabber;
-class QTimer;
+class QQuickWindow;
 class QWebEngineView;
 class YEngineView;
 
 // The Qt WebEngine view (engine mode 1): a YEngineView at the tab widget's
-// page size inside the scroll area, asking for a whole frame every 30 ms
-// while it is the current tab.
+// page size inside the scroll area, asking for a whole frame every
+// FrameInterval ms (30 by default) while it is the current tab.
 class YWebView_Qt : public WebView
 {
     Q_OBJECT
@@ -34,9 +37,11 @@ public:
     void setMuted(bool muted) override;
     void renderTo(uchar* pixels) override;
     QString title() const override;
+    bool reportsPaints() const override { return true; }
 
     YEngineView* engine() const { return engineView; }
     FrameGrabber* grabber() const { return frameGrabber; }
+    int frameInterval() const;
 
     static QString terminationTitle(QWebEnginePage::RenderProcessTerminationStatus status);
     static QString terminationText(int exitCode);
@@ -46,10 +51,19 @@ private:
     void connectEngineSignals();
     void handleUpdateTimeout();
     void prepareNavigation();
+    void watchPaints();
+    void handleEnginePaint();
+    void startContentFence();
+    void pollContentFence();
     QWebEngineView* handleCreateWindow(QWebEnginePage::WebWindowType type);
     void handleRenderProcessTerminated(QWebEnginePage::RenderProcessTerminationStatus status, int exitCode);
 
     YEngineView* engineView;
     QTimer* updateTimer;
     FrameGrabber* frameGrabber;
+    QPointer<QQuickWindow> paintedWindow;
+    QTimer contentFence;
+    QElapsedTimer fenceDeadline;
+    bool paintedSinceLoad = false;
+    static constexpr int LoadFenceMaxMs = 1000;
 };

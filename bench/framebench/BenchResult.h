@@ -18,7 +18,10 @@ struct BenchResult
     double paintsCaptured = -1;
     double renderMedianMs = -1;     // renderTo for the runner, decode to raw pixels for the peer
     double renderP95Ms = -1;
-    double jitterP95Ms = -1;        // |interval - 30 ms| of the frame requests
+    double jitterP95Ms = -1;        // |interval - frame interval| of the frame requests
+    double intervalMs = 30;         // the runner's FrameInterval
+    double latencyP50Ms = -1;       // engine paint to the frame holding it visible in a segment header
+    double latencyP95Ms = -1;
     double cpuPercent = -1;
     double residentMiB = -1;
     double memcpyMs = -1;           // one frame, source and destination in the cache

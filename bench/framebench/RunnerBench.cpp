@@ -10,12 +10,21 @@
 #include <QFile>
 #include <QTimer>
 
+#include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <memory>
 
 namespace {
 
 const int warmUpMs = 1500;
+
+// The clock of the runner's frame timings.
+qint64 monotonicUs()
+{
+    using namespace std::chrono;
+    return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
+}
 
 void spin(int ms)
 {
@@ -31,11 +40,25 @@ RunnerBench::RunnerBench(const QString& runnerPath, const QString& framePath, in
     , framePath(framePath)
     , seconds(seconds)
 {
-    if (!framePath.isEmpty()) {
-        QFile config(home.filePath("YConfig.ini"));
-        config.open(QIODevice::WriteOnly);
-        config.write("[General]\nFramePath=" + framePath.toUtf8() + "\n");
-    }
+    writeConfig();
+}
+
+void RunnerBench::setFrameInterval(int ms)
+{
+    frameInterval = ms;
+    writeConfig();
+}
+
+void RunnerBench::writeConfig()
+{
+    QByteArray text = "[General]\n";
+    if (!framePath.isEmpty())
+        text += "FramePath=" + framePath.toUtf8() + "\n";
+    if (frameInterval > 0)
+        text += "FrameInterval=" + QByteArray::number(frameInterval) + "\n";
+    QFile config(home.filePath("YConfig.ini"));
+    if (config.open(QIODevice::WriteOnly))
+        config.write(text);
 }
 
 bool RunnerBench::startRunner(RunnerHost& host, const QString& pageUrl, const QSize& size, bool capture,
@@ -127,11 +150,15 @@ void RunnerBench::consume(RunnerHost& host, FrameReader& reader, BenchResult* re
     int changed = 0;
     QImage previous;
     FrameReader::Frame frame;
+    std::vector<qint64> beforeUs, afterUs;
     QTimer poll;
     poll.setTimerType(Qt::PreciseTimer);
     QObject::connect(&poll, &QTimer::timeout, [&] {
+        const qint64 before = monotonicUs();
         if (!reader.take(frame))
             return;
+        beforeUs.push_back(before);
+        afterUs.push_back(monotonicUs());
         ++taken;
         if (frame.image != previous)
             ++changed;
@@ -152,9 +179,13 @@ void RunnerBench::consume(RunnerHost& host, FrameReader& reader, BenchResult* re
     result->paintsCaptured = figures.paints / elapsed;
     result->renderMedianMs = percentile(figures.renderMs, 0.5);
     result->renderP95Ms = percentile(figures.renderMs, 0.95);
+    result->intervalMs = frameInterval > 0 ? frameInterval : 30;
     std::vector<double> jitter;
     for (double interval : figures.intervalMs)
-        jitter.push_back(std::abs(interval - 30.0));
+        jitter.push_back(std::abs(interval - result->intervalMs));
+    const std::vector<double> latencies = paintLatencies(figures, beforeUs, afterUs);
+    result->latencyP50Ms = percentile(latencies, 0.5);
+    result->latencyP95Ms = percentile(latencies, 0.95);
     result->jitterP95Ms = percentile(jitter, 0.95);
     result->cpuPercent = 100.0 * (after.cpuSeconds - before.cpuSeconds) / elapsed;
     result->residentMiB = after.rssKb / 1024.0;
@@ -172,7 +203,10 @@ RunnerBench::Timings RunnerBench::readTimings(qint64 from, qint64 to) const
         const QList<QByteArray> fields = line.split(' ');
         if (fields.value(0) == "P") {
             ++figures.paints;
+            figures.paintUs.push_back(fields.value(1).toLongLong());
         } else if (fields.value(0) == "F" && fields.size() == 4) {
+            figures.frameStartUs.push_back(fields.at(1).toLongLong());
+            figures.frameEndUs.push_back(fields.at(1).toLongLong() + fields.at(2).toLongLong());
             const double start = fields.at(1).toDouble() / 1000.0;
             figures.renderMs.push_back(fields.at(2).toDouble() / 1000.0);
             if (lastStart >= 0)
@@ -181,6 +215,26 @@ RunnerBench::Timings RunnerBench::readTimings(qint64 from, qint64 to) const
         }
     }
     return figures;
+}
+
+// A paint is in the first frame whose render starts after it. That frame is
+// visible to the host from the end of its render (the runner holds the lock
+// until then) or from the first poll after it, whichever is later; the host
+// polls every 2 ms, which the figure includes.
+std::vector<double> RunnerBench::paintLatencies(const Timings& figures, const std::vector<qint64>& beforeUs,
+    const std::vector<qint64>& afterUs)
+{
+    std::vector<double> latencies;
+    for (qint64 paint : figures.paintUs) {
+        const auto frame = std::lower_bound(figures.frameStartUs.begin(), figures.frameStartUs.end(), paint);
+        if (frame == figures.frameStartUs.end())
+            continue;
+        const qint64 end = figures.frameEndUs[size_t(frame - figures.frameStartUs.begin())];
+        const auto take = std::lower_bound(afterUs.begin(), afterUs.end(), end);
+        if (take != afterUs.end())
+            latencies.push_back((std::max(beforeUs[size_t(take - afterUs.begin())], end) - paint) / 1000.0);
+    }
+    return latencies;
 }
 
 // Between frames the host reads one buffer and the engine paints its image,

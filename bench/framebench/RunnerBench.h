@@ -16,12 +16,17 @@ public:
     RunnerBench(const QString& runnerPath, const QString& framePath, int seconds);
 
     BenchResult run(const QString& pageUrl, const QString& page, const QSize& size);
+    // FrameInterval for the runner; 0 leaves the key out.
+    void setFrameInterval(int ms);
 
 private:
     struct Timings {
         std::vector<double> renderMs;
         std::vector<double> intervalMs;
         int paints = 0;
+        std::vector<qint64> paintUs;
+        std::vector<qint64> frameEndUs;   // after the frame whose render started at frameStartUs
+        std::vector<qint64> frameStartUs;
     };
 
     bool startRunner(RunnerHost& host, const QString& pageUrl, const QSize& size, bool capture, const QString& key);
@@ -30,9 +35,13 @@ private:
     void consume(RunnerHost& host, FrameReader& reader, BenchResult* result);
     Timings readTimings(qint64 from, qint64 to) const;
     static void measureMemcpy(const QSize& size, BenchResult* result);
+    void writeConfig();
+    static std::vector<double> paintLatencies(const Timings& figures, const std::vector<qint64>& beforeUs,
+        const std::vector<qint64>& afterUs);
 
     QString runnerPath;
     QString framePath;
+    int frameInterval = 0;
     int seconds;
     QTemporaryDir home;
 };

@@ -1,6 +1,7 @@
 #include "BenchTable.h"
 #include "ChromiumPeer.h"
 #include "RealPageCorpus.h"
+#include "MultiRunnerBench.h"
 #include "RunnerBench.h"
 #include "StaticHttpServer.h"
 
@@ -26,6 +27,48 @@ QList<QSize> parseSizes(const QString& text)
     return sizes;
 }
 
+QList<int> parseCounts(const QString& text)
+{
+    QList<int> counts;
+    for (const QString& item : text.split(',', Qt::SkipEmptyParts)) {
+        const int count = item.toInt();
+        if (count >= 1 && count <= 32)
+            counts << count;
+    }
+    return counts;
+}
+
+// --runners: N runners at once on one page, for each N asked.
+int runSeveral(const QCommandLineParser& parser, const StaticHttpServer& http, int seconds, QTextStream& out)
+{
+    const QString page = parser.isSet("pages") ? parser.value("pages").section(',', 0, 0) : QStringLiteral("css");
+    const QSize size = parser.isSet("sizes") ? parseSizes(parser.value("sizes")).value(0, QSize(1280, 720))
+                                             : QSize(1280, 720);
+    QByteArray config;
+    if (!parser.value("frame-path").isEmpty())
+        config += "FramePath=" + parser.value("frame-path").toUtf8() + "\n";
+    if (parser.value("frame-interval").toInt() > 0)
+        config += "FrameInterval=" + parser.value("frame-interval").toUtf8() + "\n";
+    MultiRunnerBench bench(parser.value("runner"), config, seconds);
+    std::vector<MultiRunnerBench::Result> results;
+    out << "page " << page << ", " << size.width() << 'x' << size.height() << ", every runner consumed\n";
+    MultiRunnerBench::printHeader(out);
+    for (int count : parseCounts(parser.value("runners"))) {
+        results.push_back(bench.run(http.urlFor(page + ".html"), page, size, count));
+        MultiRunnerBench::print(out, results.back());
+    }
+    out << "\nCSV\n";
+    MultiRunnerBench::printCsv(out, results);
+    if (!parser.value("csv").isEmpty()) {
+        QFile file(parser.value("csv"));
+        if (file.open(QIODevice::WriteOnly)) {
+            QTextStream csv(&file);
+            MultiRunnerBench::printCsv(csv, results);
+        }
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -47,6 +90,8 @@ int main(int argc, char* argv[])
         { "no-runner", "Leave the runner out." },
         { "real-pages", "Run the real-page corpus (tests/realpages; all its pages unless --pages names some). "
                         "Leaves headless Chromium out: it would block the corpus's chat feed." },
+        { "frame-interval", "FrameInterval setting for the runner in ms (30 when empty).", "ms", "" },
+        { "runners", "Run N runners at once (a list runs each N in turn) instead of the page table.", "list", "" },
     });
     parser.process(app);
     const int seconds = qBound(1, parser.value("seconds").toInt(), 600);
@@ -78,8 +123,11 @@ int main(int argc, char* argv[])
     const QStringList pages = realPages && !parser.isSet("pages") ? corpus.pageNames()
                                                                    : parser.value("pages").split(',', Qt::SkipEmptyParts);
     QTextStream out(stdout);
+    if (parser.isSet("runners"))
+        return runSeveral(parser, http, seconds, out);
     BenchTable table;
     RunnerBench runner(parser.value("runner"), parser.value("frame-path"), seconds);
+    runner.setFrameInterval(parser.value("frame-interval").toInt());
     std::unique_ptr<ChromiumPeer> peer;
     if (!parser.isSet("no-peer") && !realPages) {
         peer.reset(new ChromiumPeer(seconds));

@@ -14,6 +14,7 @@ private slots:
     void cookiesOutliveRunnersStartedTogether();
     void loginReachesRunnersStartedLater_data();
     void loginReachesRunnersStartedLater();
+    void runnersKeepToTheirOwnSegments();
 };
 
 // Takes frames until one shows `colour` at (5, 5): pages paint after they load.
@@ -46,8 +47,9 @@ void tst_EndToEnd::loadsPagesAndOutlivesMalformedInput()
     QVERIFY(f.host.waitForLoads(2, 20000));
     QCOMPARE(f.host.lastTitle(), QStringLiteral("Blue page"));
     QCOMPARE(f.host.lastUrl(), url);
-    // Taken as loading finishes, maybe before the first paint: only its size is fixed.
+    // Taken at the view's first paint after the load: the page, not the blank view.
     QCOMPARE(f.host.lastSnapshot().size(), QSize(640, 360));
+    QCOMPARE(f.host.lastSnapshot().pixel(320, 180), qRgb(10, 20, 200));
     FrameReader reader(f.key);
     FrameReader::Frame frame;
     QVERIFY(takeFrameShowing(reader, frame, qRgb(10, 20, 200)));
@@ -211,6 +213,51 @@ void tst_EndToEnd::loginReachesRunnersStartedLater()
     QCOMPARE(cookies, QByteArray("session=s3"));
     QVERIFY(f.logLines().contains(copy));
     QVERIFY(RunnerFixture::quit(f.host));
+}
+
+// Four sources of one host at once: every frame in each segment is its own
+// runner's page at its own size, never a neighbour's, for as long as they run.
+void tst_EndToEnd::runnersKeepToTheirOwnSegments()
+{
+    RunnerFixture f;
+    const QList<QRgb> colours { qRgb(200, 30, 30), qRgb(30, 200, 30), qRgb(30, 30, 200), qRgb(200, 200, 30) };
+    std::vector<std::unique_ptr<RunnerHost>> hosts;
+    for (int i = 0; i < colours.size(); ++i) {
+        f.writePage(QStringLiteral("own%1.html").arg(i),
+                    RunnerFixture::solidPage("own", QColor(colours[i]).name()));
+        hosts.push_back(std::make_unique<RunnerHost>());
+        hosts.back()->setEnvironment(f.environment());
+        QVERIFY(hosts.back()->start(f.params({ f.http.urlFor(QStringLiteral("own%1.html").arg(i)) },
+                                             QSize(320 + 16 * i, 200 + 8 * i), f.key + QString::number(i))));
+    }
+    std::vector<std::unique_ptr<FrameReader>> readers;
+    for (int i = 0; i < colours.size(); ++i) {
+        QVERIFY(hosts[i]->waitForConnectDone(30000));
+        readers.push_back(std::make_unique<FrameReader>(f.key + QString::number(i)));
+        FrameReader::Frame frame;
+        QVERIFY(takeFrameShowing(*readers[i], frame, colours[i]));
+    }
+    QElapsedTimer clock;
+    clock.start();
+    QVector<int> taken(colours.size());
+    while (clock.elapsed() < 3000) {
+        for (int i = 0; i < colours.size(); ++i) {
+            FrameReader::Frame frame;
+            if (!readers[i]->take(frame))
+                continue;
+            ++taken[i];
+            const QSize size(320 + 16 * i, 200 + 8 * i);
+            QCOMPARE(frame.header.size, size);
+            QCOMPARE(frame.header.dirty, QRect(QPoint(), size));
+            for (const QPoint& at : { QPoint(0, 0), QPoint(size.width() - 1, size.height() - 1) })
+                QCOMPARE(frame.image.pixel(at), colours[i]);
+        }
+        QTest::qWait(10);
+    }
+    for (int i = 0; i < colours.size(); ++i) {
+        QVERIFY2(taken[i] > 0, qPrintable(QString::number(i)));
+        QVERIFY(RunnerFixture::quit(*hosts[i]));
+    }
 }
 
 QTEST_MAIN(tst_EndToEnd)

@@ -29,6 +29,11 @@ const QByteArray stripePage =
     "<html><body style='margin:0'><script>for(var n=0;n<25;n++)document.write(\"<div style='height:100px;"
     "padding-left:40px;background:rgb(\"+n*10+\",\"+(255-n*10)+\",128)'>line \"+n+\"</div>\");</script></body></html>";
 
+// No background of its own: with TransparentBackground the page is transparent around the half-red box.
+const QByteArray overlayPage =
+    "<html><body style='margin:0'><div style='position:absolute;left:100px;top:50px;width:200px;height:100px;"
+    "background:rgba(255,0,0,0.5)'></div></body></html>";
+
 const FrameGrabber::Path testedPath =
     FrameGrabber::parsePath(qEnvironmentVariable("YBR_TEST_FRAMEPATH", QStringLiteral("software")));
 
@@ -48,6 +53,8 @@ private slots:
     void fastPathMatchesReference_data();
     void fastPathMatchesReference();
     void slowFrameQueuesNoBurst();
+    void transparentBackground_data();
+    void transparentBackground();
 
 private:
     YWebView_Qt* openTab(const QSize& pageSize);
@@ -69,6 +76,7 @@ void FramePathTest::initTestCase()
     server.servePage("/mixed", mixedPage);
     server.servePage("/canvas", canvasPage);
     server.servePage("/stripes", stripePage);
+    server.servePage("/overlay", overlayPage);
 }
 
 YWebView_Qt* FramePathTest::openTab(const QSize& pageSize)
@@ -144,6 +152,57 @@ void FramePathTest::slowFrameQueuesNoBurst()
     QCOMPARE(late, 1);
     QVERIFY(ticks.at(5) >= slowEnd);
     QVERIFY2(ticks.at(6) - ticks.at(5) >= 20, qPrintable(QString::number(ticks.at(6) - ticks.at(5))));
+}
+
+void FramePathTest::transparentBackground_data()
+{
+    QTest::addColumn<bool>("transparent");
+    QTest::addColumn<bool>("widgetPath");
+    QTest::addColumn<QByteArray>("corner"); // B, G, R, A as the host reads them
+    QTest::addColumn<QByteArray>("box");
+    QTest::newRow("fast path, transparent") << true << false << QByteArray(4, 0) << QByteArray("\0\0\xff", 3);
+    QTest::newRow("widget path, transparent") << true << true << QByteArray(4, 0) << QByteArray("\0\0\xff", 3);
+    QTest::newRow("fast path, opaque") << false << false << QByteArray(4, '\xff') << QByteArray("\x7f\x7f\xff\xff", 4);
+    QTest::newRow("widget path, opaque") << false << true << QByteArray(4, '\xff') << QByteArray("\x7f\x7f\xff\xff", 4);
+}
+
+// Straight alpha on every path: half-transparent red keeps red 255, not the premultiplied 128.
+void FramePathTest::transparentBackground()
+{
+    QFETCH(bool, transparent);
+    QFETCH(bool, widgetPath);
+    QFETCH(QByteArray, corner);
+    QFETCH(QByteArray, box);
+    YConfiger::instance()->setValue("TransparentBackground", transparent ? "true" : "false");
+    YWebView_Qt* view = openTab(QSize(640, 360));
+    YConfiger::instance()->setValue("TransparentBackground", QVariant());
+    QSignalSpy finished(tabs.data(), &TabWidget::loadFinished);
+    view->setUrl(server.url("/overlay").toString());
+    QVERIFY(finished.wait(20000));
+    // Over stale bytes: a transparent pixel must replace what the buffer held, not blend over it.
+    std::vector<uchar> frame(640 * 360 * 4, 0xEE);
+    const auto grab = [&] {
+        std::fill(frame.begin(), frame.end(), 0xEE);
+        widgetPath ? view->grabber()->grabReference(frame.data(), QSize(640, 360)) : view->renderTo(frame.data());
+    };
+    const auto bytesAt = [&](int x, int y, int count) {
+        return QByteArray(reinterpret_cast<const char*>(frame.data()) + (y * 640 + x) * 4, count);
+    };
+    QTRY_VERIFY2_WITH_TIMEOUT((grab(), uchar(bytesAt(200, 100, 3).at(2)) == 0xff && uchar(bytesAt(200, 100, 3).at(1)) <= 0x80),
+                              (bytesAt(200, 100, 4) + bytesAt(0, 0, 4)).toHex().constData(), 15000);
+    for (const QPoint& at : { QPoint(0, 0), QPoint(639, 0), QPoint(0, 359), QPoint(639, 359), QPoint(99, 100) })
+        QCOMPARE(bytesAt(at.x(), at.y(), 4), corner);
+    for (const QPoint& at : { QPoint(100, 50), QPoint(200, 100), QPoint(299, 149) }) {
+        const QByteArray pixel = bytesAt(at.x(), at.y(), 4);
+        if (transparent) {
+            QCOMPARE(pixel.left(3), box);
+            QVERIFY2(uchar(pixel.at(3)) == 127 || uchar(pixel.at(3)) == 128, pixel.toHex().constData());
+        } else {
+            QVERIFY2(pixel == box || pixel == QByteArray("\x80\x80\xff\xff", 4), pixel.toHex().constData());
+        }
+    }
+    if (!widgetPath)
+        QCOMPARE(int(view->grabber()->lastPath()), int(testedPath));
 }
 
 QTEST_MAIN(FramePathTest)

@@ -26,6 +26,7 @@ public:
     bool isMuted() const override { return m_muted; }
     void setMuted(bool muted) override { mutes << (m_muted = muted); }
     QString title() const override { return QString(); }
+    bool reportsPaints() const override { return paintsReported; }
     void renderTo(uchar* pixels) override
     {
         const QSize size = tabWidget()->pageSize();
@@ -35,6 +36,7 @@ public:
 
     const int id;
     int renders = 0;
+    bool paintsReported = false;
     QStringList loads, actions;
     QList<QSize> sizes;
     QList<bool> mutes;

@@ -4,6 +4,7 @@
 #include "TabWidget.h"
 #include "UiLibSetup.h"
 #include "YBrowserRunner.h"
+#include "YConfiger.h"
 
 #include <QApplication>
 #include <QScreen>
@@ -16,6 +17,8 @@ class tst_RunnerPixels : public QObject
 
 private slots:
     void settingFaceWithTwoTabs();
+    void loadSnapshotShowsPage_data();
+    void loadSnapshotShowsPage();
 };
 
 void tst_RunnerPixels::settingFaceWithTwoTabs()
@@ -56,6 +59,50 @@ header { background: #2d6cb5; color: white; padding: 18px 32px; font-size: 22px;
     QCOMPARE(QColor(shot.toImage().pixel(400, 16)), QColor(52, 114, 194)); // the title bar
     const QString dir = qEnvironmentVariable("YBR_SCREENSHOT_DIR");
     QVERIFY(dir.isEmpty() || shot.save(dir + "/setting-face.png"));
+}
+
+void tst_RunnerPixels::loadSnapshotShowsPage_data()
+{
+    QTest::addColumn<QString>("background");
+    QTest::addColumn<bool>("transparent");
+    QTest::addColumn<QRgb>("colour");
+    QTest::newRow("green") << "#00ff00" << false << qRgb(0, 255, 0);
+    QTest::newRow("dark blue") << "rgb(10,20,200)" << false << qRgb(10, 20, 200);
+    QTest::newRow("black") << "#000" << false << qRgb(0, 0, 0);
+    // Straight alpha, as in the frames: red stays 255 under alpha 127 or 128.
+    QTest::newRow("half red, transparent") << "rgba(255,0,0,0.5)" << true << qRgba(255, 0, 0, 128);
+}
+
+// The snapshot a host gets with LoadFinished is the loaded page, not the blank view before its first paint.
+void tst_RunnerPixels::loadSnapshotShowsPage()
+{
+    QFETCH(QString, background);
+    QFETCH(bool, transparent);
+    QFETCH(QRgb, colour);
+    LocalHttpServer server;
+    server.servePage("/solid", QStringLiteral("<html><body style='margin:0;background:%1'></body></html>").arg(background).toUtf8());
+    QVERIFY(server.start());
+    BrowserParams p;
+    p.urls = QStringList { server.url("/solid").toString() };
+    p.currentUrl = p.urls.first();
+    p.pageSize = QSize(640, 360);
+    p.sharedMemoryKey = uniqueKey();
+    YConfiger::instance()->setValue("TransparentBackground", transparent);
+    YBrowserRunner runner(p);
+    YConfiger::instance()->setValue("TransparentBackground", QVariant());
+    runner.show();
+    QSignalSpy finished(&runner, &HostedRunner::loadFinished);
+    QVERIFY(finished.wait(30000));
+    QCOMPARE(finished.first().at(0).toBool(), true);
+    const QImage snapshot = finished.first().at(1).value<QImage>();
+    QCOMPARE(snapshot.size(), QSize(640, 360));
+    QCOMPARE(snapshot.format(), QImage::Format_ARGB32);
+    for (const QPoint& at : { QPoint(320, 180), QPoint(0, 0), QPoint(639, 0), QPoint(0, 359), QPoint(639, 359) }) {
+        const QRgb pixel = snapshot.pixel(at);
+        QCOMPARE(QColor(qRgb(qRed(pixel), qGreen(pixel), qBlue(pixel))), QColor(qRgb(qRed(colour), qGreen(colour), qBlue(colour))));
+        QVERIFY2(qAlpha(pixel) == qAlpha(colour) || (transparent && qAlpha(pixel) == qAlpha(colour) - 1),
+                 qPrintable(QString::number(qAlpha(pixel))));
+    }
 }
 
 int main(int argc, char** argv)

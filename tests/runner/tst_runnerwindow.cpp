@@ -64,6 +64,7 @@ private slots:
     void updateParams_data();
     void updateParams();
     void framesFollowTheCurrentView();
+    void loadSnapshotWaitsForPaint();
     void pageSizeTyped_data();
     void pageSizeTyped();
     void settingFace();
@@ -129,6 +130,34 @@ void tst_RunnerWindow::updateParams()
     QCOMPARE(runner.host.dirty(1), QRect(0, 0, 40, 30));
     QCOMPARE(runner.host.bytes(1, 0, 40 * 30 * 4), QByteArray(40 * 30 * 4, 0x5a));
     QCOMPARE(finished.count(), 0);
+}
+
+// The snapshot is rendered at the view's next paint; a newer load or the end
+// of a setting phase takes a waiting one first, so the host hears them in order.
+void tst_RunnerWindow::loadSnapshotWaitsForPaint()
+{
+    Runner runner(record());
+    FakeView* view = runner.view();
+    view->paintsReported = true;
+    QStringList heard;
+    connect(&runner.window, &HostedRunner::loadFinished, this, [&](bool ok, const QImage& image) {
+        heard << QStringLiteral("load %1 %2").arg(ok).arg(image.pixel(0, 0) == FakeView::colourOf(view->id, view->renders));
+    });
+    connect(&runner.window, &HostedRunner::settingDone, this, [&] { heard << "setting done"; });
+    emit runner.tabs()->loadFinished(true);
+    QCOMPARE(heard, QStringList());
+    emit view->painted();
+    QCOMPARE(heard, QStringList { "load 1 1" });
+    emit view->painted();
+    emit runner.tabs()->loadFinished(false);
+    emit runner.tabs()->loadFinished(true);
+    QCOMPARE(heard, QStringList({ "load 1 1", "load 0 1" }));
+    QTest::mouseClick(runner.button("ok"), Qt::LeftButton);
+    QCOMPARE(heard, QStringList({ "load 1 1", "load 0 1", "load 1 1", "setting done" }));
+    // Never painted: taken anyway, half a second on.
+    emit runner.tabs()->loadFinished(false);
+    QTRY_COMPARE_WITH_TIMEOUT(heard.size(), 5, 5000);
+    QCOMPARE(heard.last(), "load 0 1");
 }
 
 void tst_RunnerWindow::framesFollowTheCurrentView()

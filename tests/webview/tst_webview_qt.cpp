@@ -4,6 +4,7 @@
 #include "UiLibSetup.h"
 #include "YEngineView.h"
 #include "YTipDlg.h"
+#include "YConfiger.h"
 #include "YWebView_Qt.h"
 
 #include <QNetworkProxy>
@@ -87,6 +88,8 @@ private slots:
     void reports_data();
     void reports();
     void frameRequestsOnlyWhileCurrent();
+    void frameIntervalFromSettings_data();
+    void frameIntervalFromSettings();
     void newWindow_data();
     void newWindow();
     void contextMenu_data();
@@ -239,6 +242,28 @@ void WebViewQtTest::frameRequestsOnlyWhileCurrent()
     frames.clear();
     QTest::qWait(300);
     QCOMPARE(frames.count(), 0);
+}
+
+void WebViewQtTest::frameIntervalFromSettings_data()
+{
+    QTest::addColumn<QVariant>("setting");
+    QTest::addColumn<int>("interval");
+    QTest::newRow("absent") << QVariant() << 30;
+    QTest::newRow("16 ms") << QVariant("16") << 16;
+    QTest::newRow("too short") << QVariant("4") << 30;
+    QTest::newRow("one second") << QVariant("1000") << 1000;
+}
+
+void WebViewQtTest::frameIntervalFromSettings()
+{
+    QFETCH(QVariant, setting);
+    QFETCH(int, interval);
+    YConfiger::instance()->setValue("FrameInterval", setting);
+    auto* made = static_cast<YWebView_Qt*>(tabs->createTab());
+    YConfiger::instance()->setValue("FrameInterval", QVariant());
+    QCOMPARE(made->frameInterval(), interval);
+    QSignalSpy frames(tabs, &TabWidget::totalUpdate);
+    QVERIFY(frames.wait(interval + 1000));
 }
 
 void WebViewQtTest::newWindow_data()

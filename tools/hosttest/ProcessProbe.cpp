@@ -148,3 +148,38 @@ ProcessProbe::Usage& ProcessProbe::Usage::operator+=(const Usage& other)
     processes += other.processes;
     return *this;
 }
+
+ProcessProbe::Memory ProcessProbe::readMemory(pid_t pid)
+{
+    Memory memory;
+    FILE* file = std::fopen(("/proc/" + std::to_string(pid) + "/smaps_rollup").c_str(), "r");
+    if (!file)
+        return memory;
+    char line[256];
+    while (std::fgets(line, sizeof line, file)) {
+        long kb = 0;
+        char name[64] = {};
+        if (std::sscanf(line, "%63[^:]: %ld kB", name, &kb) != 2)
+            continue;
+        if (std::strcmp(name, "Private_Clean") == 0 || std::strcmp(name, "Private_Dirty") == 0)
+            memory.privateKb += kb;
+        else if (std::strcmp(name, "Shared_Clean") == 0 || std::strcmp(name, "Shared_Dirty") == 0)
+            memory.sharedKb += kb;
+        else if (std::strcmp(name, "Pss") == 0)
+            memory.pssKb = kb;
+    }
+    std::fclose(file);
+    return memory;
+}
+
+ProcessProbe::Memory ProcessProbe::memory() const
+{
+    Memory sum = readMemory(rootPid);
+    for (pid_t pid : descendants()) {
+        const Memory one = readMemory(pid);
+        sum.privateKb += one.privateKb;
+        sum.sharedKb += one.sharedKb;
+        sum.pssKb += one.pssKb;
+    }
+    return sum;
+}

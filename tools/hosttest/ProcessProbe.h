@@ -25,15 +25,27 @@ public:
         Usage& operator+=(const Usage& other);
     };
 
+    // Resident memory split by who holds it (smaps_rollup): pages of these
+    // processes alone, pages also mapped elsewhere (libraries, the frame
+    // segment, fonts), and the proportional share of both.
+    struct Memory {
+        long privateKb = 0;
+        long sharedKb = 0;
+        long pssKb = 0;
+    };
+
     explicit ProcessProbe(pid_t root);
 
     Usage root() const;
     // Every descendant of the root, at any depth, summed.
     Usage helpers() const;
     Usage whole() const;
+    // The root and every descendant, summed.
+    Memory memory() const;
 
 private:
     static Usage read(pid_t pid);
+    static Memory readMemory(pid_t pid);
     std::vector<pid_t> descendants() const;
 
     pid_t rootPid;
