@@ -15,26 +15,13 @@
 #include <QSignalSpy>
 #include <QtTest>
 
-namespace {
-
-const int Mini = WebView::MiniEngine;
-const int Vip = WebView::VipMiniEngine;
-
-QStringList firstArguments(const QSignalSpy& spy)
-{
-    QStringList arguments;
-    for (const QList<QVariant>& signal : spy)
-        arguments << signal.at(0).toString();
-    return arguments;
-}
-
-} // namespace
-
 // The mini views in the runner window, driving the stand-in engine the start-up hook bound.
 class tst_MiniView : public QObject
 {
     Q_OBJECT
 
+    static constexpr int Mini = WebView::MiniEngine;
+    static constexpr int Vip = WebView::VipMiniEngine;
     std::unique_ptr<YBrowserRunner> runner;
     TabWidget* tabs = nullptr;
     QString key;
@@ -45,6 +32,13 @@ class tst_MiniView : public QObject
     MiniWebView (*viewAt)(int) = nullptr;
     void (*requestNewWindow)(MiniWebView, int, const char*) = nullptr;
 
+    static QStringList firstArguments(const QSignalSpy& spy)
+    {
+        QStringList arguments;
+        for (const QList<QVariant>& signal : spy)
+            arguments << signal.at(0).toString();
+        return arguments;
+    }
     MiniWebView lastEngineView() const { return viewAt(viewCount() - 1); }
     QString served(const QString& path) const { return http.url(path).toString(); }
     // Lets the engine's first paint of the empty page go by.
