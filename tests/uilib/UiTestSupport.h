@@ -36,8 +36,7 @@ inline QAbstractButton *findButton(QWidget *root, const QString &caption)
     return nullptr;
 }
 
-// Clicks the buttons named by the space-separated captions in turn while the
-// window stays open.
+// Clicks the buttons named by the space-separated captions while the window stays open.
 inline void click(QWidget *root, const QString &captions)
 {
     for (const QString &caption : captions.split(' ')) {

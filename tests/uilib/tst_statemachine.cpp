@@ -2,9 +2,8 @@
 
 #include <QtTest>
 
-class NamedEvent : public Event
+struct NamedEvent : Event
 {
-public:
     NamedEvent(const QByteArray &name, bool retained) : Event(retained), eventName(name) {}
     const char *name() const override { return eventName.constData(); }
     QByteArray eventName;

@@ -25,13 +25,10 @@ QImage strip()
     return image;
 }
 
-class FocusCountingButton : public QPushButton
+struct FocusCountingButton : QPushButton
 {
-public:
     using QPushButton::QPushButton;
     int focusIns = 0;
-
-protected:
     void focusInEvent(QFocusEvent *event) override
     {
         ++focusIns;
@@ -180,8 +177,7 @@ private slots:
             ++triggered;
         });
         QVERIFY(showActive());
-        for (QWidget *w : {static_cast<QWidget *>(watched), static_cast<QWidget *>(other),
-                           static_cast<QWidget *>(watched)}) {
+        for (QWidget *w : QList<QWidget *>{watched, other, watched}) {
             w->setFocus();
             QTRY_VERIFY(w->hasFocus());
         }

@@ -41,16 +41,14 @@ private slots:
         QTest::addColumn<int>("result");
         QTest::addColumn<bool>("noShadow");
         QTest::addColumn<int>("mask");
-        const auto row = [](const QByteArray &name, Buttons buttons, const char *click, const char *shown, int result,
+        const auto row = [](const char *name, Buttons buttons, const char *click, const char *shown, int result,
                             bool noShadow = false, int mask = -1) {
             QTest::newRow(name) << buttons << QString(click) << QString(shown) << result << noShadow << mask;
         };
-        for (bool bare : {false, true}) {
-            const QByteArray tag = bare ? " without shadow" : "";
-            row("Ok closed" + tag, D::Ok, "close", "确认:140+60x26", 0x400, bare);
-            row("Ok Cancel closed" + tag, D::Ok | D::Cancel, "close", "确认:98+60x26 取消:182+60x26", D::Cancel, bare);
-            row("Yes No closed" + tag, D::Yes | D::No, "close", "是:110+48x26 否:182+48x26", D::No, bare);
-        }
+        row("Ok closed", D::Ok, "close", "确认:140+60x26", 0x400);
+        row("Ok closed without shadow", D::Ok, "close", "确认:140+60x26", 0x400, true);
+        row("Ok Cancel closed", D::Ok | D::Cancel, "close", "确认:98+60x26 取消:182+60x26", D::Cancel);
+        row("Yes No closed", D::Yes | D::No, "close", "是:110+48x26 否:182+48x26", D::No);
         row("one left by mask", D::Yes | D::No | D::Retry, "close", "重试:140+60x26", D::Retry, false, D::Retry);
         row("none left by mask 0", D::Ok | D::Cancel, "close", "", D::Cancel, false, 0);
         row("no buttons closed", {}, "close", "", 0);
@@ -94,8 +92,7 @@ private slots:
         QVERIFY(!dialog.parentWidget());
     }
 
-    // The guardian swallows the first click; the dialog returns to its owner
-    // after each run and runs again.
+    // The guardian swallows the first click; the dialog returns to its owner and runs again.
     void guardianAndReuse()
     {
         QWidget owner;
@@ -152,26 +149,38 @@ private slots:
         QCOMPARE(dialog.findChildren<QAbstractButton *>().size(), listed.size() + 3);
     }
 
-    void getText_data()
+    // The text and question helpers: what they show, and what each way out returns.
+    void helpers_data()
     {
         QTest::addColumn<QString>("click");
         QTest::addColumn<QString>("result");
-        QTest::newRow("ok") << "确认" << "abcdef";
-        QTest::newRow("cancel") << "取消" << "";
-        QTest::newRow("closed") << "close" << "";
+        QTest::newRow("text: ok") << "确认" << "abcdef";
+        QTest::newRow("text: cancel") << "取消" << "";
+        QTest::newRow("text: closed") << "close" << "";
+        QTest::newRow("question: closed") << "close" << QString::number(D::No);
+        QTest::newRow("question: yes") << "是" << QString::number(D::Yes);
     }
 
-    void getText()
+    void helpers()
     {
         QFETCH(QString, click);
         QFETCH(QString, result);
+        const bool question = QByteArray(QTest::currentDataTag()).startsWith("question");
         QString answer;
-        const auto type = [&](QDialog *box) {
-            QCOMPARE(box->findChild<QLineEdit *>()->text(), QString("abc"));
-            QTest::keyClicks(box->findChild<QLineEdit *>(), "def");
+        runModal([&] {
+            answer = question ? QString::number(int(YTipDlg::question(nullptr, "提示", "是否继续？")))
+                              : D::getText(nullptr, "title", "名称", "abc", {}, nullptr);
+            return 0;
+        }, [&](QDialog *box) {
+            if (question) {
+                QCOMPARE(box->findChild<YTipDlg *>()->icon(), YTipDlg::Question);
+                QCOMPARE(box->findChild<QLabel *>("textLabel")->text(), QString("是否继续？"));
+            } else {
+                QCOMPARE(box->findChild<QLineEdit *>()->text(), QString("abc"));
+                QTest::keyClicks(box->findChild<QLineEdit *>(), "def");
+            }
             ::click(box, click);
-        };
-        runModal([&] { return (answer = D::getText(nullptr, "title", "名称", "abc", {}, nullptr)).size(); }, type);
+        });
         QCOMPARE(answer, result);
     }
 
@@ -245,9 +254,8 @@ private slots:
         QTRY_VERIFY(!dialog.isVisible());
     }
 
-    // The shadow turns to the selected one when the wrapper is activated
-    // again; maximising drops it, and a header drag restores the wrapper
-    // with the pointer at the same proportional x.
+    // The shadow turns to the selected one when the wrapper is activated again; maximising drops
+    // it, and a header drag restores the wrapper with the pointer at the same proportional x.
     void shadowAndMaximise()
     {
         QWidget other;
@@ -298,8 +306,7 @@ private slots:
         });
     }
 
-    // Every image at its size, the style sheet, and the dialogs' font family
-    // mapped to the first of its substitutes that is installed.
+    // Every image at its size, the style sheet, and the dialogs' font as its first installed substitute.
     void theme()
     {
         YUILIB::initialise();
@@ -350,26 +357,6 @@ private slots:
         YTipDlg dialog;
         dialog.setText(text);
         QCOMPARE(dialog.size(), size);
-    }
-
-    void tipQuestion_data()
-    {
-        QTest::addColumn<QString>("click");
-        QTest::addColumn<int>("result");
-        QTest::newRow("closed") << "close" << int(D::No);
-        QTest::newRow("yes") << "是" << int(D::Yes);
-    }
-
-    void tipQuestion()
-    {
-        QFETCH(QString, click);
-        QFETCH(int, result);
-        const int code = runModal([] { return int(YTipDlg::question(nullptr, "提示", "是否继续？")); }, [&](QDialog *box) {
-            QCOMPARE(box->findChild<YTipDlg *>()->icon(), YTipDlg::Question);
-            QCOMPARE(box->findChild<QLabel *>("textLabel")->text(), QString("是否继续？"));
-            ::click(box, click);
-        });
-        QCOMPARE(code, result);
     }
 };
 
