@@ -36,32 +36,42 @@ LocalHttpServer::Handler guarded(const QByteArray& header, const QByteArray& use
     };
 }
 
-// Answers each frame dialog as it shows, the way a user would, and records its
-// title and text. Answers go in order, the last one repeating: a button name,
-// "close" for the title bar's button, or "Ok <user> <password>" for a login.
+// Answers each dialog as a user would and records its title and text. Answers, the last repeating: a button
+// name, "close" for the title bar's, "Ok <user> <password>" for a login, or a key (Return, Escape).
 class PromptDriver
 {
 public:
     explicit PromptDriver(const QStringList& answers)
     {
         QObject::connect(&timer, &QTimer::timeout, [this, answers] {
-            for (QWidget* window : QApplication::topLevelWidgets()) {
-                auto* dialog = window->findChild<YFrameDialog*>();
-                if (!dialog || !dialog->isVisible() || handled.contains(dialog))
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            auto* input = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
+            QWidgetList shown = { box, input };
+            for (QWidget* window : QApplication::topLevelWidgets())
+                shown << window->findChild<YFrameDialog*>();
+            for (QWidget* widget : shown) {
+                if (!widget || !widget->isVisible() || handled.contains(widget))
                     continue;
-                handled.append(dialog);
+                handled.append(widget);
+                const QStringList words = answers.value(qMin(handled.size(), answers.size()) - 1).split(' ');
+                if (widget == box || widget == input) {
+                    prompts << widget->windowTitle() << (box ? box->text() : input->labelText());
+                    if (input)
+                        prompts << input->textValue();
+                    QWidget* focus = QApplication::focusWidget();
+                    return QTest::keyClick(focus ? focus : widget, words[0] == "Return" ? Qt::Key_Return : Qt::Key_Escape);
+                }
+                auto* dialog = static_cast<YFrameDialog*>(widget);
                 auto* tip = qobject_cast<YTipDlg*>(dialog);
                 auto* info = dialog->findChild<QLabel*>("m_infoLabel");
                 prompts << dialog->windowTitle() << (tip ? tip->text() : info ? info->text() : QString());
-                const QStringList words = answers.value(qMin(handled.size(), answers.size()) - 1).split(' ');
                 if (words.size() == 3) {
                     QTest::keyClicks(dialog->findChild<QLineEdit*>("m_userNameLineEdit"), words.at(1));
                     QTest::keyClicks(dialog->findChild<QLineEdit*>("m_passwordLineEdit"), words.at(2));
                 }
                 const int button = QMetaEnum::fromType<YFrameDialog::StandardButtons>().keyToValue(qPrintable(words[0]));
-                QTest::mouseClick(button > 0 ? dialog->button(YFrameDialog::StandardButton(button))
-                                             : dialog->findChild<QAbstractButton*>("close"), Qt::LeftButton);
-                return;
+                return QTest::mouseClick(button > 0 ? dialog->button(YFrameDialog::StandardButton(button))
+                                                    : dialog->findChild<QAbstractButton*>("close"), Qt::LeftButton);
             }
         });
         timer.start(20);
@@ -71,7 +81,7 @@ public:
 
 private:
     QTimer timer;
-    QList<QPointer<YFrameDialog>> handled;
+    QList<QPointer<QWidget>> handled;
 };
 
 } // namespace
@@ -81,412 +91,365 @@ class WebViewQtTest : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void init();
+    void initTestCase()
+    {
+        runHooks(startupHooks());
+        YUILIB::initialise();
+        for (QWebEngineSettings* settings : { QWebEngineSettings::defaultSettings(), QWebEngineSettings::globalSettings() })
+            QVERIFY(settings->testAttribute(QWebEngineSettings::PluginsEnabled));
+        // Tabs of this mode cannot be made: a new window gets a tab only of the asking view's own engine.
+        WebView::registerFactory(WebView::MiniEngine, [](TabWidget*) -> WebView* { return nullptr; });
+        QVERIFY(server.start());
+        // Blue, a 10x10 green square top left and a red one bottom right of the viewport: both prove the frame size.
+        server.servePage("/corners", "<body style='margin:0;background:#3366cc'><div style='position:fixed;left:0;top:0;"
+                                     "width:10px;height:10px;background:#0f0'></div><div style='position:fixed;right:0;"
+                                     "bottom:0;width:10px;height:10px;background:#f00'></div></body>");
+        server.servePage("/links", "<title>Links</title><body style='margin:0'><a target=_blank href='/second' "
+                                   "style='display:block;height:100px'>blank</a><a href='/second' "
+                                   "style='display:block;height:100px'>plain</a><div style='height:300px'>text</div>");
+        server.servePage("/titled", "<title>Hello Title</title>hello");
+        server.servePage("/second", "<title>Second Page</title><link rel=icon href='/red.png'>second");
+        server.serveContent("/red.png", "image/png", QByteArray::fromBase64("iVBORw0KGgoAAAANSUhEUgAAABAAAAAQCAIAAACQkW"
+                            "g2AAAAFklEQVR42mP4z8BAEmIY1TCqYfhqAACQ+f8B8u7oVwAAAABJRU5ErkJggg=="));
+        server.route("/register", [](const LocalHttpServer::Request& request) {
+            return LocalHttpServer::Response::html("<title>register</title><script>navigator.registerProtocolHandler('"
+                                                   + request.query + "', '/titled?u=%s', 'YBR');</script>");
+        });
+        server.servePage("/geo", "<title>waiting</title><script>navigator.geolocation.getCurrentPosition("
+                                 "function(p) { document.title = 'position'; },"
+                                 "function(e) { document.title = 'error ' + e.code; }, { timeout: 5000 });</script>");
+        QSslCertificate certificate;
+        QSslKey key;
+        QVERIFY(LocalHttpServer::makeSelfSigned(certificateDir.path(), &certificate, &key));
+        secureAsking.setAskForClientCertificate(true);
+        for (LocalHttpServer* tls : { &secure, &secureAsking }) {
+            QVERIFY(tls->startTls(certificate, key));
+            tls->servePage("/secure", "<title>Secure</title>");
+        }
+        // Loopback addresses bypass the proxy; only the made-up host goes through it.
+        QVERIFY(proxy.start());
+        proxy.route("/proxied", guarded("proxy-authorization", "proxyuser:pr0xy", 407, "proxy", "Proxied"));
+        QNetworkProxy::setApplicationProxy(QNetworkProxy(QNetworkProxy::HttpProxy, "127.0.0.1", proxy.serverPort()));
+    }
+
+    void init()
+    {
+        // Parked off screen and smaller than the page, as the runner keeps it.
+        tabs = new TabWidget;
+        tabs->setPageSize(QSize(800, 600));
+        tabs->resize(400, 300);
+        tabs->move(-99999, -99999);
+        tabs->show();
+        view = tabs->createTab();
+        QVERIFY(qobject_cast<YWebView_Qt*>(view));
+    }
+
     void cleanup() { delete tabs; }
-    void renderTo();
-    void reports_data();
-    void reports();
-    void frameRequestsOnlyWhileCurrent();
-    void frameIntervalFromSettings_data();
-    void frameIntervalFromSettings();
-    void newWindow_data();
-    void newWindow();
-    void contextMenu_data();
-    void contextMenu();
-    void renderProcessPrompt_data();
-    void renderProcessPrompt();
-    void pagePrompts_data();
-    void pagePrompts();
-    void protocolHandler_data();
-    void protocolHandler();
-    void javaScriptDialogs_data();
-    void javaScriptDialogs();
+
+    // At every page size, whatever the widget's own size: the corners prove the frame's.
+    void renderTo()
+    {
+        QVERIFY(load(server.url("/corners")));
+        for (const QSize& size : { QSize(800, 600), QSize(1920, 1080), QSize(640, 480) }) {
+            tabs->setPageSize(size);
+            const int w = size.width(), h = size.height();
+            QByteArray buffer(w * h * 4 + 256, '\xEE');
+            const auto at = [&](int x, int y) { return reinterpret_cast<const QRgb*>(buffer.constData())[y * w + x]; };
+            QTRY_VERIFY_WITH_TIMEOUT((view->renderTo(reinterpret_cast<uchar*>(buffer.data())),
+                                      at(w - 1, h - 1) == red && at(w - 11, h - 11) == blue), 10000);
+            QCOMPARE(QList<QRgb>({ at(0, 0), at(9, 9), at(10, 10), at(w / 2, h / 2), at(w - 10, h - 10), at(w - 1, 0),
+                                   at(0, h - 1) }),
+                     QList<QRgb>({ green, green, blue, blue, red, blue, blue }));
+            QCOMPARE(buffer.mid(w * h * 4), QByteArray(256, '\xEE'));
+        }
+        QCOMPARE(tabs->size(), QSize(400, 300));
+    }
+
+    void reports_data()
+    {
+        QTest::addColumn<bool>("current");
+        QTest::newRow("current tab") << true;
+        QTest::newRow("background tab") << false;
+    }
+
+    // Title, URL, icon, progress and actions of a second page; a background tab changes its own tab only.
+    void reports()
+    {
+        QFETCH(bool, current);
+        QVERIFY(load(server.url("/titled")));
+        if (!current)
+            tabs->createTab();
+        QSignalSpy titles(tabs, &TabWidget::titleChanged), urls(tabs, &TabWidget::urlChanged);
+        QSignalSpy icons(tabs, &TabWidget::favIconChanged), progress(tabs, &TabWidget::loadProgress);
+        QSignalSpy actions(tabs, &TabWidget::actionEnableChanged);
+
+        QVERIFY(load(server.url("/second")));
+        QTRY_VERIFY(!tabs->tabIcon(0).isNull() && tabs->tabIcon(0).pixmap(16, 16).toImage().pixel(8, 8) == red);
+        QCOMPARE(tabs->tabText(0), QString("Second Page"));
+        QCOMPARE(tabs->tabToolTip(0), QString("Second Page"));
+        QCOMPARE(tabs->tabBar()->tabData(0).toString(), server.url("/second").toString());
+        if (!current) {
+            QCOMPARE(titles.count() + urls.count() + icons.count() + progress.count() + actions.count(), 0);
+            QCOMPARE(tabs->tabText(1), QString("新建标签"));
+            return;
+        }
+        QCOMPARE(titles.last().at(0).toString(), QString("Second Page"));
+        QCOMPARE(urls.count(), 1);
+        QCOMPARE(urls.at(0).at(0).toUrl(), server.url("/second"));
+        QCOMPARE(progress.last().at(0).toInt(), 100);
+        QCOMPARE(icons.last().at(0).value<QIcon>().pixmap(16, 16).toImage().pixel(8, 8), red);
+        QTRY_VERIFY(actions.contains(QVariantList { int(WebView::BackAction), true }));
+        QVERIFY(view->isActionEnabled(WebView::BackAction) && view->isActionEnabled(WebView::ReloadAction));
+        QVERIFY(!view->isActionEnabled(WebView::ForwardAction) && !view->isActionEnabled(4) && !view->isActionEnabled(-1));
+        QCOMPARE(view->url(), server.url("/second").toString());
+        tabs->back();
+        QTRY_COMPARE(view->title(), QString("Hello Title"));
+        QTRY_VERIFY(actions.contains(QVariantList { int(WebView::ForwardAction), true }));
+    }
+
+    void frameTimer_data()
+    {
+        QTest::addColumn<int>("interval"); // FrameInterval; tst_framesettings checks its parsing
+        QTest::newRow("16 ms") << 16;
+        QTest::newRow("one second") << 1000;
+    }
+
+    // At the configured interval, and only while the view is a tab.
+    void frameTimer()
+    {
+        QFETCH(int, interval);
+        YConfiger::instance()->setValue("FrameInterval", QString::number(interval));
+        auto* made = static_cast<YWebView_Qt*>(tabs->createTab());
+        YConfiger::instance()->setValue("FrameInterval", QVariant());
+        QCOMPARE(made->frameInterval(), interval);
+        QSignalSpy frames(tabs, &TabWidget::totalUpdate);
+        QVERIFY(frames.wait(interval + 1000));
+        tabs->clear(); // the views live on, but are no tabs any more
+        frames.clear();
+        QTest::qWait(interval + 300);
+        QCOMPARE(frames.count(), 0);
+    }
+
+    void newWindow_data()
+    {
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<int>("button");
+        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<QPoint>("pos");
+        QTest::newRow("target=_blank link") << "" << int(Qt::LeftButton) << 0 << QPoint(50, 50);
+        QTest::newRow("window.open") << "window.open('/second')" << 0 << 0 << QPoint();
+        QTest::newRow("window.open popup") << "window.open('/second', 'popup', 'width=300,height=200')" << 0 << 0 << QPoint();
+        QTest::newRow("shift click") << "" << int(Qt::LeftButton) << int(Qt::ShiftModifier) << QPoint(50, 150);
+        QTest::newRow("ctrl click (background tab)") << "" << int(Qt::LeftButton) << int(Qt::ControlModifier)
+                                                     << QPoint(50, 150);
+    }
+
+    void newWindow()
+    {
+        QFETCH(QString, script);
+        QFETCH(int, button);
+        QFETCH(int, modifiers);
+        QFETCH(QPoint, pos);
+        tabs->setEngineMode(WebView::MiniEngine);
+        QVERIFY(load(server.url("/links")));
+        if (script.isEmpty())
+            QTest::mouseClick(engineOf(view)->focusProxy(), Qt::MouseButton(button), Qt::KeyboardModifiers(modifiers), pos);
+        else
+            engineOf(view)->page()->runJavaScript(script);
+        QTRY_COMPARE_WITH_TIMEOUT(tabs->count(), 2, 10000);
+        QCOMPARE(tabs->currentIndex(), 1);
+        QVERIFY(qobject_cast<YWebView_Qt*>(tabs->currentView()));
+        QTRY_COMPARE_WITH_TIMEOUT(tabs->tabText(1), QString("Second Page"), 10000);
+        QCOMPARE(tabs->currentView()->url(), server.url("/second").toString());
+        QCOMPARE(view->url(), server.url("/links").toString());
+    }
+
+    void contextMenu_data()
+    {
+        QTest::addColumn<QPoint>("pos");
+        QTest::addColumn<QStringList>("entries");
+        QTest::newRow("on a link") << QPoint(50, 150) << QStringList { "打开链接", "复制链接", "-", "后退", "前进", "刷新" };
+        QTest::newRow("on text") << QPoint(50, 250) << QStringList { "后退", "前进", "刷新" };
+    }
+
+    void contextMenu()
+    {
+        QFETCH(QPoint, pos);
+        QFETCH(QStringList, entries);
+        QVERIFY(load(server.url("/links")));
+        QTest::mouseClick(engineOf(view)->focusProxy(), Qt::RightButton, {}, pos);
+        QPointer<QMenu> menu;
+        QTRY_VERIFY_WITH_TIMEOUT((menu = engineOf(view)->findChild<QMenu*>()) && menu->isVisible(), 10000);
+        QStringList seen;
+        for (const QAction* action : menu->actions())
+            seen.append(action->isSeparator() ? QStringLiteral("-") : action->text());
+        QCOMPARE(seen, entries);
+        QCOMPARE(menu->actions().last(), engineOf(view)->pageAction(QWebEnginePage::Reload));
+        menu->close();
+        QTRY_VERIFY(!menu);
+    }
+
+    void renderProcessPrompt_data()
+    {
+        QTest::addColumn<int>("status"); // -1: the render process is killed for real
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("answer");
+        QTest::newRow("killed, No leaves the page") << -1 << 9 << "渲染过程被杀死" << "No";
+        QTest::newRow("killed, title-bar close leaves the page") << -1 << 9 << "渲染过程被杀死" << "close";
+        QTest::newRow("killed, Yes reloads") << -1 << 9 << "渲染过程被杀死" << "Yes";
+        QTest::newRow("normal") << 0 << 0 << "渲染过程正常退出" << "No";
+        QTest::newRow("abnormal") << 1 << 1 << "渲染过程异常退出" << "No";
+        QTest::newRow("crashed, code 5") << 2 << 5 << "渲染过程崩溃了" << "No";
+        QTest::newRow("unknown status") << 7 << -11 << "" << "No";
+    }
+
+    void renderProcessPrompt()
+    {
+        QFETCH(int, status);
+        QFETCH(int, exitCode);
+        QFETCH(QString, title);
+        QFETCH(QString, answer);
+        QVERIFY(load(server.url("/titled")));
+        QWebEnginePage* page = engineOf(view)->page();
+        const qint64 pid = page->renderProcessPid();
+        QVERIFY(pid > 0);
+        const int served = server.requestCount("/titled");
+        PromptDriver driver({ answer });
+        QSignalSpy finished(tabs, &TabWidget::loadFinished);
+        if (status < 0)
+            QCOMPARE(::kill(pid_t(pid), SIGKILL), 0);
+        else
+            emit engineOf(view)->renderProcessTerminated(QWebEnginePage::RenderProcessTerminationStatus(status), exitCode);
+        QTRY_COMPARE_WITH_TIMEOUT(driver.prompts, QStringList({ title, QString("使用代码退出渲染过程：%1\n"
+                                                                               "你想重新加载页面吗？").arg(exitCode) }), 10000);
+        if (answer == "Yes") {
+            QTRY_COMPARE_WITH_TIMEOUT(server.requestCount("/titled"), served + 1, 10000);
+            QTRY_VERIFY(!finished.isEmpty() && finished.last().at(0).toBool());
+            QTRY_VERIFY(page->renderProcessPid() > 0 && page->renderProcessPid() != pid);
+        } else {
+            QTest::qWait(500);
+            QCOMPARE(server.requestCount("/titled"), served);
+            QCOMPARE(view->url(), server.url("/titled").toString());
+        }
+    }
+
+    void pagePrompts_data()
+    {
+        QTest::addColumn<QString>("url"); // %1: the port of a fresh origin; the engine keeps accepted logins per origin
+        QTest::addColumn<QStringList>("answers");
+        QTest::addColumn<QStringList>("prompts"); // title, then text, of each
+        QTest::addColumn<QStringList>("titles");  // of the page in the end
+        const QString url = "http://127.0.0.1:%1/protected/a&b?q=<x>", proxied = "http://proxied.test/proxied";
+        const QStringList login = { "要求身份验证", "在http://127.0.0.1:%1/protected/a&amp;b?q=%3Cx%3E输入<b>Private</b> "
+                                                    "area的用户名和密码" };
+        const QStringList proxyLogin = { "要求代理身份验证", "使用以下参数连接到代理\"127.0.0.1\"：" };
+        const QStringList refused = { "Unauthorised" };
+        QTest::newRow("login, Ok") << url << QStringList { "Ok user s3cret" } << login << QStringList { "Welcome" };
+        QTest::newRow("login, Ok with a wrong password, then Cancel") << url << QStringList { "Ok user guess", "Cancel" }
+                                                                      << login + login << refused;
+        QTest::newRow("login, Cancel") << url << QStringList { "Cancel" } << login << refused;
+        QTest::newRow("login, title-bar close") << url << QStringList { "close" } << login << refused;
+        // The engine reads the proxy once and keeps accepted proxy logins: the accepting row comes last.
+        QTest::newRow("proxy, Cancel") << proxied << QStringList { "Cancel" } << proxyLogin << refused;
+        QTest::newRow("proxy, title-bar close") << proxied << QStringList { "close" } << proxyLogin << refused;
+        QTest::newRow("proxy, Ok") << proxied << QStringList { "Ok proxyuser pr0xy" } << proxyLogin
+                                   << QStringList { "Proxied" };
+        const QStringList none, close = { "close" };
+        QTest::newRow("self-signed https") << secure.url("/secure").toString() << close << none << QStringList { "Secure" };
+        QTest::newRow("self-signed https asking for a client certificate") << secureAsking.url("/secure").toString()
+                                                                           << close << none << QStringList { "Secure" };
+        // Granted, but this machine has no position to give: anything but "denied" (1).
+        QTest::newRow("geolocation") << server.url("/geo").toString() << close << none
+                                     << QStringList { "position", "error 2", "error 3" };
+    }
+
+    void pagePrompts()
+    {
+        QFETCH(QString, url);
+        QFETCH(QStringList, answers);
+        QFETCH(QStringList, prompts);
+        QFETCH(QStringList, titles);
+        PromptDriver driver(answers);
+        LocalHttpServer origin;
+        QVERIFY(origin.start());
+        origin.route("/protected/a&b", guarded("authorization", "user:s3cret", 401, "<b>Private</b> area", "Welcome"));
+        const QString port = QString::number(origin.serverPort());
+        view->setUrl(url.replace("%1", port));
+        QTRY_VERIFY_WITH_TIMEOUT(titles.contains(view->title()), 20000);
+        QCOMPARE(driver.prompts, prompts.replaceInStrings("%1", port));
+    }
+
+    void protocolHandler_data()
+    {
+        QTest::addColumn<QString>("answer");
+        QTest::newRow("Yes accepts") << "Yes";
+        QTest::newRow("No rejects") << "No";
+    }
+
+    void protocolHandler()
+    {
+        QFETCH(QString, answer);
+        PromptDriver driver({ answer });
+        const int handled = server.requestCount("/titled");
+        // A scheme of its own for every row: an accepted handler stays registered.
+        const QString scheme = "web+ybr" + answer.toLower();
+        QVERIFY(load(server.url("/register?" + scheme)));
+        QTRY_COMPARE_WITH_TIMEOUT(driver.prompts, QStringList({ "许可请求", "允许127.0.0.1打开所有" + scheme + "链接？" }),
+                                  10000);
+        engineOf(view)->page()->runJavaScript("location.href = '" + scheme + ":hello'");
+        if (answer == "Yes") {
+            QTRY_COMPARE_WITH_TIMEOUT(server.requestCount("/titled"), handled + 1, 10000);
+            QCOMPARE(server.requests().last().query, QByteArray("u=web%2Bybryes%3Ahello"));
+        } else {
+            QTest::qWait(1500);
+            QCOMPARE(server.requestCount("/titled"), handled);
+        }
+    }
+
+    void javaScriptDialogs_data()
+    {
+        QTest::addColumn<QString>("script"); // its result becomes the page title
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QStringList>("shown"); // title, text, then a prompt's text field
+        QTest::addColumn<QString>("result");
+        const QString alert = "Javascript Alert - %1", confirm = "Javascript Confirm - %1", prompt = "Javascript Prompt - %1";
+        QTest::newRow("alert") << "alert('<b>hi</b>')" << "Return" << QStringList { alert, "&lt;b&gt;hi&lt;/b&gt;" } << "undefined";
+        QTest::newRow("confirm, Return") << "confirm('sure?')" << "Return" << QStringList { confirm, "sure?" } << "true";
+        QTest::newRow("confirm, Escape") << "confirm('sure?')" << "Escape" << QStringList { confirm, "sure?" } << "false";
+        QTest::newRow("prompt, Return") << "prompt('name?', 'a&b')" << "Return" << QStringList { prompt, "name?", "a&amp;b" }
+                                        << "a&amp;b";
+        QTest::newRow("prompt, Escape") << "prompt('name?', 'a&b')" << "Escape" << QStringList { prompt, "name?", "a&amp;b" }
+                                        << "null";
+    }
+
+    // The engine's own dialogs, word for word, answered from the keyboard.
+    void javaScriptDialogs()
+    {
+        QFETCH(QString, script);
+        QFETCH(QString, key);
+        QFETCH(QStringList, shown);
+        QFETCH(QString, result);
+        QVERIFY(load(server.url("/titled")));
+        PromptDriver driver({ key });
+        engineOf(view)->page()->runJavaScript("document.title = String(" + script + ")");
+        QTRY_COMPARE_WITH_TIMEOUT(view->title(), result, 10000);
+        QCOMPARE(driver.prompts, shown.replaceInStrings("%1", server.url("/titled").toString()));
+    }
 
 private:
-    bool load(const QUrl& url);
+    bool load(const QUrl& url)
+    {
+        QSignalSpy finished(tabs, &TabWidget::loadFinished);
+        view->setUrl(url.toString());
+        return finished.wait(20000) && finished.last().at(0).toBool();
+    }
 
     LocalHttpServer server, proxy, secure, secureAsking;
     QTemporaryDir certificateDir;
     TabWidget* tabs = nullptr;
     WebView* view = nullptr;
 };
-
-void WebViewQtTest::initTestCase()
-{
-    runHooks(startupHooks());
-    YUILIB::initialise();
-    for (QWebEngineSettings* settings : { QWebEngineSettings::defaultSettings(), QWebEngineSettings::globalSettings() })
-        QVERIFY(settings->testAttribute(QWebEngineSettings::PluginsEnabled));
-    // Tabs of this mode cannot be made: a new window gets a tab only of the asking view's own engine.
-    WebView::registerFactory(WebView::MiniEngine, [](TabWidget*) -> WebView* { return nullptr; });
-    QVERIFY(server.start());
-    // Blue, a 10x10 green square top left and a red one bottom right of the viewport: both prove the frame size.
-    server.servePage("/corners", "<body style='margin:0;background:#3366cc'><div style='position:fixed;left:0;top:0;"
-                                 "width:10px;height:10px;background:#0f0'></div><div style='position:fixed;right:0;"
-                                 "bottom:0;width:10px;height:10px;background:#f00'></div></body>");
-    server.servePage("/links", "<title>Links</title><body style='margin:0'><a target=_blank href='/second' "
-                               "style='display:block;height:100px'>blank</a><a href='/second' "
-                               "style='display:block;height:100px'>plain</a><div style='height:300px'>text</div>");
-    server.servePage("/titled", "<title>Hello Title</title>hello");
-    server.servePage("/second", "<title>Second Page</title><link rel=icon href='/red.png'>second");
-    server.serveContent("/red.png", "image/png", QByteArray::fromBase64("iVBORw0KGgoAAAANSUhEUgAAABAAAAAQCAIAAACQkW"
-                        "g2AAAAFklEQVR42mP4z8BAEmIY1TCqYfhqAACQ+f8B8u7oVwAAAABJRU5ErkJggg=="));
-    server.route("/register", [](const LocalHttpServer::Request& request) {
-        return LocalHttpServer::Response::html("<title>register</title><script>navigator.registerProtocolHandler('"
-                                               + request.query + "', '/titled?u=%s', 'YBR');</script>");
-    });
-    server.servePage("/geo", "<title>waiting</title><script>navigator.geolocation.getCurrentPosition("
-                             "function(p) { document.title = 'position'; },"
-                             "function(e) { document.title = 'error ' + e.code; }, { timeout: 5000 });</script>");
-    QSslCertificate certificate;
-    QSslKey key;
-    QVERIFY(LocalHttpServer::makeSelfSigned(certificateDir.path(), &certificate, &key));
-    secureAsking.setAskForClientCertificate(true);
-    for (LocalHttpServer* tls : { &secure, &secureAsking }) {
-        QVERIFY(tls->startTls(certificate, key));
-        tls->servePage("/secure", "<title>Secure</title>");
-    }
-    // Loopback addresses bypass the proxy; only the made-up host goes through it.
-    QVERIFY(proxy.start());
-    proxy.route("/proxied", guarded("proxy-authorization", "proxyuser:pr0xy", 407, "proxy", "Proxied"));
-    QNetworkProxy::setApplicationProxy(QNetworkProxy(QNetworkProxy::HttpProxy, "127.0.0.1", proxy.serverPort()));
-}
-
-void WebViewQtTest::init()
-{
-    // Parked off screen and smaller than the page, as the runner keeps it.
-    tabs = new TabWidget;
-    tabs->setPageSize(QSize(800, 600));
-    tabs->resize(400, 300);
-    tabs->move(-99999, -99999);
-    tabs->show();
-    view = tabs->createTab();
-    QVERIFY(qobject_cast<YWebView_Qt*>(view));
-}
-
-bool WebViewQtTest::load(const QUrl& url)
-{
-    QSignalSpy finished(tabs, &TabWidget::loadFinished);
-    view->setUrl(url.toString());
-    return finished.wait(20000) && finished.last().at(0).toBool();
-}
-
-// At every page size, whatever the widget's own size: the corners prove the frame's.
-void WebViewQtTest::renderTo()
-{
-    QVERIFY(load(server.url("/corners")));
-    for (const QSize& size : { QSize(800, 600), QSize(1920, 1080), QSize(640, 480) }) {
-        tabs->setPageSize(size);
-        const int w = size.width(), h = size.height();
-        QByteArray buffer(w * h * 4 + 256, '\xEE');
-        const auto at = [&](int x, int y) { return reinterpret_cast<const QRgb*>(buffer.constData())[y * w + x]; };
-        QTRY_VERIFY_WITH_TIMEOUT((view->renderTo(reinterpret_cast<uchar*>(buffer.data())),
-                                  at(w - 1, h - 1) == red && at(w - 11, h - 11) == blue), 10000);
-        QCOMPARE(QList<QRgb>({ at(0, 0), at(9, 9), at(10, 10), at(w / 2, h / 2), at(w - 10, h - 10), at(w - 1, 0),
-                               at(0, h - 1) }),
-                 QList<QRgb>({ green, green, blue, blue, red, blue, blue }));
-        QCOMPARE(buffer.mid(w * h * 4), QByteArray(256, '\xEE'));
-    }
-    QCOMPARE(tabs->size(), QSize(400, 300));
-}
-
-void WebViewQtTest::reports_data()
-{
-    QTest::addColumn<bool>("current");
-    QTest::newRow("current tab") << true;
-    QTest::newRow("background tab") << false;
-}
-
-// Title, URL, icon, progress and actions of a second page. A background tab
-// changes its own tab only, though its load still finishes aloud.
-void WebViewQtTest::reports()
-{
-    QFETCH(bool, current);
-    QVERIFY(load(server.url("/titled")));
-    if (!current)
-        tabs->createTab();
-    QSignalSpy titles(tabs, &TabWidget::titleChanged), urls(tabs, &TabWidget::urlChanged);
-    QSignalSpy icons(tabs, &TabWidget::favIconChanged), progress(tabs, &TabWidget::loadProgress);
-    QSignalSpy actions(tabs, &TabWidget::actionEnableChanged);
-
-    QVERIFY(load(server.url("/second")));
-    QTRY_VERIFY(!tabs->tabIcon(0).isNull() && tabs->tabIcon(0).pixmap(16, 16).toImage().pixel(8, 8) == red);
-    QCOMPARE(tabs->tabText(0), QString("Second Page"));
-    QCOMPARE(tabs->tabToolTip(0), QString("Second Page"));
-    QCOMPARE(tabs->tabBar()->tabData(0).toString(), server.url("/second").toString());
-    if (!current) {
-        QCOMPARE(titles.count() + urls.count() + icons.count() + progress.count() + actions.count(), 0);
-        QCOMPARE(tabs->tabText(1), QString("新建标签"));
-        return;
-    }
-    QCOMPARE(titles.last().at(0).toString(), QString("Second Page"));
-    QCOMPARE(urls.count(), 1);
-    QCOMPARE(urls.at(0).at(0).toUrl(), server.url("/second"));
-    QCOMPARE(progress.last().at(0).toInt(), 100);
-    QCOMPARE(icons.last().at(0).value<QIcon>().pixmap(16, 16).toImage().pixel(8, 8), red);
-    QTRY_VERIFY(actions.contains(QVariantList { int(WebView::BackAction), true }));
-    QVERIFY(view->isActionEnabled(WebView::BackAction) && view->isActionEnabled(WebView::ReloadAction));
-    QVERIFY(!view->isActionEnabled(WebView::ForwardAction) && !view->isActionEnabled(4) && !view->isActionEnabled(-1));
-    QCOMPARE(view->url(), server.url("/second").toString());
-    tabs->back();
-    QTRY_COMPARE(view->title(), QString("Hello Title"));
-    QTRY_VERIFY(actions.contains(QVariantList { int(WebView::ForwardAction), true }));
-}
-
-void WebViewQtTest::frameRequestsOnlyWhileCurrent()
-{
-    QSignalSpy frames(tabs, &TabWidget::totalUpdate);
-    QVERIFY(frames.wait(1000));
-    tabs->clear(); // the view lives on, but is no tab any more
-    frames.clear();
-    QTest::qWait(300);
-    QCOMPARE(frames.count(), 0);
-}
-
-void WebViewQtTest::frameIntervalFromSettings_data()
-{
-    QTest::addColumn<QVariant>("setting");
-    QTest::addColumn<int>("interval");
-    QTest::newRow("absent") << QVariant() << 30;
-    QTest::newRow("16 ms") << QVariant("16") << 16;
-    QTest::newRow("too short") << QVariant("4") << 30;
-    QTest::newRow("one second") << QVariant("1000") << 1000;
-}
-
-void WebViewQtTest::frameIntervalFromSettings()
-{
-    QFETCH(QVariant, setting);
-    QFETCH(int, interval);
-    YConfiger::instance()->setValue("FrameInterval", setting);
-    auto* made = static_cast<YWebView_Qt*>(tabs->createTab());
-    YConfiger::instance()->setValue("FrameInterval", QVariant());
-    QCOMPARE(made->frameInterval(), interval);
-    QSignalSpy frames(tabs, &TabWidget::totalUpdate);
-    QVERIFY(frames.wait(interval + 1000));
-}
-
-void WebViewQtTest::newWindow_data()
-{
-    QTest::addColumn<QString>("script");
-    QTest::addColumn<int>("button");
-    QTest::addColumn<int>("modifiers");
-    QTest::addColumn<QPoint>("pos");
-    QTest::newRow("target=_blank link") << "" << int(Qt::LeftButton) << 0 << QPoint(50, 50);
-    QTest::newRow("window.open") << "window.open('/second')" << 0 << 0 << QPoint();
-    QTest::newRow("window.open popup") << "window.open('/second', 'popup', 'width=300,height=200')" << 0 << 0 << QPoint();
-    QTest::newRow("shift click") << "" << int(Qt::LeftButton) << int(Qt::ShiftModifier) << QPoint(50, 150);
-    QTest::newRow("ctrl click (background tab)") << "" << int(Qt::LeftButton) << int(Qt::ControlModifier)
-                                                 << QPoint(50, 150);
-}
-
-void WebViewQtTest::newWindow()
-{
-    QFETCH(QString, script);
-    QFETCH(int, button);
-    QFETCH(int, modifiers);
-    QFETCH(QPoint, pos);
-    tabs->setEngineMode(WebView::MiniEngine);
-    QVERIFY(load(server.url("/links")));
-    if (script.isEmpty())
-        QTest::mouseClick(engineOf(view)->focusProxy(), Qt::MouseButton(button), Qt::KeyboardModifiers(modifiers), pos);
-    else
-        engineOf(view)->page()->runJavaScript(script);
-    QTRY_COMPARE_WITH_TIMEOUT(tabs->count(), 2, 10000);
-    QCOMPARE(tabs->currentIndex(), 1);
-    QVERIFY(qobject_cast<YWebView_Qt*>(tabs->currentView()));
-    QTRY_COMPARE_WITH_TIMEOUT(tabs->tabText(1), QString("Second Page"), 10000);
-    QCOMPARE(tabs->currentView()->url(), server.url("/second").toString());
-    QCOMPARE(view->url(), server.url("/links").toString());
-}
-
-void WebViewQtTest::contextMenu_data()
-{
-    QTest::addColumn<QPoint>("pos");
-    QTest::addColumn<QStringList>("entries");
-    QTest::newRow("on a link") << QPoint(50, 150) << QStringList { "打开链接", "复制链接", "-", "后退", "前进", "刷新" };
-    QTest::newRow("on text") << QPoint(50, 250) << QStringList { "后退", "前进", "刷新" };
-}
-
-void WebViewQtTest::contextMenu()
-{
-    QFETCH(QPoint, pos);
-    QFETCH(QStringList, entries);
-    QVERIFY(load(server.url("/links")));
-    QTest::mouseClick(engineOf(view)->focusProxy(), Qt::RightButton, {}, pos);
-    QPointer<QMenu> menu;
-    QTRY_VERIFY_WITH_TIMEOUT((menu = engineOf(view)->findChild<QMenu*>()) && menu->isVisible(), 10000);
-    QStringList seen;
-    for (const QAction* action : menu->actions())
-        seen.append(action->isSeparator() ? QStringLiteral("-") : action->text());
-    QCOMPARE(seen, entries);
-    QCOMPARE(menu->actions().last(), engineOf(view)->pageAction(QWebEnginePage::Reload));
-    menu->close();
-    QTRY_VERIFY(!menu);
-}
-
-void WebViewQtTest::renderProcessPrompt_data()
-{
-    QTest::addColumn<int>("status"); // -1: the render process is killed for real
-    QTest::addColumn<int>("exitCode");
-    QTest::addColumn<QString>("title");
-    QTest::addColumn<QString>("answer");
-    QTest::newRow("killed, No leaves the page") << -1 << 9 << "渲染过程被杀死" << "No";
-    QTest::newRow("killed, title-bar close leaves the page") << -1 << 9 << "渲染过程被杀死" << "close";
-    QTest::newRow("killed, Yes reloads") << -1 << 9 << "渲染过程被杀死" << "Yes";
-    QTest::newRow("normal") << 0 << 0 << "渲染过程正常退出" << "No";
-    QTest::newRow("abnormal") << 1 << 1 << "渲染过程异常退出" << "No";
-    QTest::newRow("crashed, code 5") << 2 << 5 << "渲染过程崩溃了" << "No";
-    QTest::newRow("unknown status") << 7 << -11 << "" << "No";
-}
-
-void WebViewQtTest::renderProcessPrompt()
-{
-    QFETCH(int, status);
-    QFETCH(int, exitCode);
-    QFETCH(QString, title);
-    QFETCH(QString, answer);
-    QVERIFY(load(server.url("/titled")));
-    QWebEnginePage* page = engineOf(view)->page();
-    const qint64 pid = page->renderProcessPid();
-    QVERIFY(pid > 0);
-    const int served = server.requestCount("/titled");
-    PromptDriver driver({ answer });
-    QSignalSpy finished(tabs, &TabWidget::loadFinished);
-    if (status < 0)
-        QCOMPARE(::kill(pid_t(pid), SIGKILL), 0);
-    else
-        emit engineOf(view)->renderProcessTerminated(QWebEnginePage::RenderProcessTerminationStatus(status), exitCode);
-    QTRY_COMPARE_WITH_TIMEOUT(driver.prompts, QStringList({ title, QString("使用代码退出渲染过程：%1\n"
-                                                                           "你想重新加载页面吗？").arg(exitCode) }), 10000);
-    if (answer == "Yes") {
-        QTRY_COMPARE_WITH_TIMEOUT(server.requestCount("/titled"), served + 1, 10000);
-        QTRY_VERIFY(!finished.isEmpty() && finished.last().at(0).toBool());
-        QTRY_VERIFY(page->renderProcessPid() > 0 && page->renderProcessPid() != pid);
-    } else {
-        QTest::qWait(500);
-        QCOMPARE(server.requestCount("/titled"), served);
-        QCOMPARE(view->url(), server.url("/titled").toString());
-    }
-}
-
-void WebViewQtTest::pagePrompts_data()
-{
-    QTest::addColumn<QString>("url"); // %1: the port of a fresh origin; the engine keeps accepted logins per origin
-    QTest::addColumn<QStringList>("answers");
-    QTest::addColumn<QStringList>("prompts"); // title, then text, of each
-    QTest::addColumn<QStringList>("titles");  // of the page in the end
-    const QString url = "http://127.0.0.1:%1/protected/a&b?q=<x>", proxied = "http://proxied.test/proxied";
-    const QStringList login = { "要求身份验证", "在http://127.0.0.1:%1/protected/a&amp;b?q=%3Cx%3E输入<b>Private</b> "
-                                                "area的用户名和密码" };
-    const QStringList proxyLogin = { "要求代理身份验证", "使用以下参数连接到代理\"127.0.0.1\"：" };
-    const QStringList refused = { "Unauthorised" };
-    QTest::newRow("login, Ok") << url << QStringList { "Ok user s3cret" } << login << QStringList { "Welcome" };
-    QTest::newRow("login, Ok with a wrong password, then Cancel") << url << QStringList { "Ok user guess", "Cancel" }
-                                                                  << login + login << refused;
-    QTest::newRow("login, Cancel") << url << QStringList { "Cancel" } << login << refused;
-    QTest::newRow("login, title-bar close") << url << QStringList { "close" } << login << refused;
-    // The engine reads the proxy once and keeps accepted proxy logins: the accepting row comes last.
-    QTest::newRow("proxy, Cancel") << proxied << QStringList { "Cancel" } << proxyLogin << refused;
-    QTest::newRow("proxy, title-bar close") << proxied << QStringList { "close" } << proxyLogin << refused;
-    QTest::newRow("proxy, Ok") << proxied << QStringList { "Ok proxyuser pr0xy" } << proxyLogin
-                               << QStringList { "Proxied" };
-    const QStringList none, close = { "close" };
-    QTest::newRow("self-signed https") << secure.url("/secure").toString() << close << none << QStringList { "Secure" };
-    QTest::newRow("self-signed https asking for a client certificate") << secureAsking.url("/secure").toString()
-                                                                       << close << none << QStringList { "Secure" };
-    // Granted, but this machine has no position to give: anything but "denied" (1).
-    QTest::newRow("geolocation") << server.url("/geo").toString() << close << none
-                                 << QStringList { "position", "error 2", "error 3" };
-}
-
-void WebViewQtTest::pagePrompts()
-{
-    QFETCH(QString, url);
-    QFETCH(QStringList, answers);
-    QFETCH(QStringList, prompts);
-    QFETCH(QStringList, titles);
-    PromptDriver driver(answers);
-    LocalHttpServer origin;
-    QVERIFY(origin.start());
-    origin.route("/protected/a&b", guarded("authorization", "user:s3cret", 401, "<b>Private</b> area", "Welcome"));
-    const QString port = QString::number(origin.serverPort());
-    view->setUrl(url.replace("%1", port));
-    QTRY_VERIFY_WITH_TIMEOUT(titles.contains(view->title()), 20000);
-    QCOMPARE(driver.prompts, prompts.replaceInStrings("%1", port));
-}
-
-void WebViewQtTest::protocolHandler_data()
-{
-    QTest::addColumn<QString>("answer");
-    QTest::newRow("Yes accepts") << "Yes";
-    QTest::newRow("No rejects") << "No";
-}
-
-void WebViewQtTest::protocolHandler()
-{
-    QFETCH(QString, answer);
-    PromptDriver driver({ answer });
-    const int handled = server.requestCount("/titled");
-    // A scheme of its own for every row: an accepted handler stays registered.
-    const QString scheme = "web+ybr" + answer.toLower();
-    QVERIFY(load(server.url("/register?" + scheme)));
-    QTRY_COMPARE_WITH_TIMEOUT(driver.prompts, QStringList({ "许可请求", "允许127.0.0.1打开所有" + scheme + "链接？" }),
-                              10000);
-    engineOf(view)->page()->runJavaScript("location.href = '" + scheme + ":hello'");
-    if (answer == "Yes") {
-        QTRY_COMPARE_WITH_TIMEOUT(server.requestCount("/titled"), handled + 1, 10000);
-        QCOMPARE(server.requests().last().query, QByteArray("u=web%2Bybryes%3Ahello"));
-    } else {
-        QTest::qWait(1500);
-        QCOMPARE(server.requestCount("/titled"), handled);
-    }
-}
-
-void WebViewQtTest::javaScriptDialogs_data()
-{
-    QTest::addColumn<QString>("script"); // its result becomes the page title
-    QTest::addColumn<QString>("key");
-    QTest::addColumn<QStringList>("shown"); // title, text, then a prompt's text field
-    QTest::addColumn<QString>("result");
-    const QString alert = "Javascript Alert - %1", confirm = "Javascript Confirm - %1", prompt = "Javascript Prompt - %1";
-    QTest::newRow("alert") << "alert('<b>hi</b>')" << "Return" << QStringList { alert, "&lt;b&gt;hi&lt;/b&gt;" } << "undefined";
-    QTest::newRow("confirm, Return") << "confirm('sure?')" << "Return" << QStringList { confirm, "sure?" } << "true";
-    QTest::newRow("confirm, Escape") << "confirm('sure?')" << "Escape" << QStringList { confirm, "sure?" } << "false";
-    QTest::newRow("prompt, Return") << "prompt('name?', 'a&b')" << "Return" << QStringList { prompt, "name?", "a&amp;b" }
-                                    << "a&amp;b";
-    QTest::newRow("prompt, Escape") << "prompt('name?', 'a&b')" << "Escape" << QStringList { prompt, "name?", "a&amp;b" }
-                                    << "null";
-}
-
-// The engine's own dialogs, word for word, answered from the keyboard.
-void WebViewQtTest::javaScriptDialogs()
-{
-    QFETCH(QString, script);
-    QFETCH(QString, key);
-    QFETCH(QStringList, shown);
-    QFETCH(QString, result);
-    QVERIFY(load(server.url("/titled")));
-    QStringList seen;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-        if (!dialog || !dialog->isVisible())
-            return;
-        poll.stop();
-        auto* box = qobject_cast<QMessageBox*>(dialog);
-        auto* input = qobject_cast<QInputDialog*>(dialog);
-        seen << dialog->windowTitle() << (box ? box->text() : input ? input->labelText() : QString());
-        if (input)
-            seen << input->textValue();
-        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : dialog,
-                        key == "Return" ? Qt::Key_Return : Qt::Key_Escape);
-    });
-    poll.start(20);
-    engineOf(view)->page()->runJavaScript("document.title = String(" + script + ")");
-    QTRY_COMPARE_WITH_TIMEOUT(view->title(), result, 10000);
-    QCOMPARE(seen, shown.replaceInStrings("%1", server.url("/titled").toString()));
-}
 
 QTEST_MAIN(WebViewQtTest)
 #include "tst_webview_qt.moc"
