@@ -57,16 +57,11 @@ QStringList tst_AppBase::runProbe(const QByteArray& ini, const QStringList& argu
 
 void tst_AppBase::sequenceOrder()
 {
-    const QStringList expected{
-        "startup-hook-1 app=1 name=startup_probe log=0 cancel=Cancel",
-        "startup-hook-2 app=1 name=startup_probe log=0 cancel=Cancel",
-        QString::fromUtf8("hostlink app=1 name=Corvane M1 log=1 cancel=取消 args=server||hello gles=0 tab=新建标签"),
-        QString::fromUtf8("loop app=1 name=Corvane M1 log=1 cancel=取消"),
-        QString::fromUtf8("exit-hook app=1 name=Corvane M1 log=1 cancel=取消"),
-        QString::fromUtf8("hostlink-destroyed app=1 name=Corvane M1 log=1 cancel=取消"),
-        "status=0 app=0",
-    };
-    QCOMPARE(runProbe("[General]\nLanguage=zh\n"), expected);
+    const QString hooked = " app=1 name=startup_probe log=0 cancel=Cancel", started = QString::fromUtf8(" app=1 name=Corvane M1 log=1 cancel=取消");
+    QCOMPARE(runProbe("[General]\nLanguage=zh\n"),
+             (QStringList { "startup-hook-1" + hooked, "startup-hook-2" + hooked,
+                            "hostlink" + started + QString::fromUtf8(" args=server||hello gles=0 tab=新建标签"), "loop" + started,
+                            "exit-hook" + started, "hostlink-destroyed" + started, "status=0 app=0" }));
     QCOMPARE(exitCode, 0);
     const QDir logs(home->filePath("Corvane M1/Log/Browser"));
     QFile log(logs.filePath(logs.entryList(QDir::Files).value(0)));

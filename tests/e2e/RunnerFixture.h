@@ -39,7 +39,7 @@ struct RunnerFixture
             .toUtf8();
     }
 
-    BrowserParams params(const QStringList& urls, const QSize& size = QSize(640, 360), const QString& segmentKey = {})
+    BrowserParams params(const QStringList& urls, const QSize& size = QSize(640, 360), const QString& segmentKey = {}) const
     {
         BrowserParams p;
         p.urls = urls;
@@ -50,6 +50,28 @@ struct RunnerFixture
     }
 
     bool start(const BrowserParams& p) { return host.start(p) && host.waitForConnectDone(30000); }
+
+    // Another runner of the same user, on segment `key` + `n`.
+    std::unique_ptr<RunnerHost> startAnother(const QStringList& urls, const QSize& size, int n) const
+    {
+        auto other = std::make_unique<RunnerHost>();
+        other->setEnvironment(environment());
+        return other->start(params(urls, size, key + QString::number(n))) ? std::move(other) : nullptr;
+    }
+
+    // Starts `host` on a fresh page and returns the Cookie header it sent for it.
+    QString cookiesOfAFreshRunner()
+    {
+        writePage("check.html", solidPage("check", "white"));
+        if (!start(params({ http.urlFor("check.html") })) || !host.waitForLoads(1, 20000))
+            return "not started";
+        const QRegularExpression cookie("\\ncookie: *([^\\r\\n]*)", QRegularExpression::CaseInsensitiveOption);
+        QString cookies = "none";
+        for (const QByteArray& request : http.requests())
+            if (request.startsWith("GET /check.html "))
+                cookies = cookie.match(QString::fromLatin1(request)).captured(1);
+        return cookies;
+    }
 
     static bool quit(RunnerHost& runnerHost)
     {

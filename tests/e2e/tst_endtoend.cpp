@@ -11,7 +11,6 @@ private slots:
     void endings_data();
     void endings();
     void settingCloseClickSendsSettingDone();
-    void cookiesOutliveRunnersStartedTogether();
     void loginReachesRunnersStartedLater_data();
     void loginReachesRunnersStartedLater();
     void runnersKeepToTheirOwnSegments();
@@ -131,46 +130,6 @@ void tst_EndToEnd::settingCloseClickSendsSettingDone()
     QVERIFY(f.logLines().contains("hide "));
 }
 
-// Three runners at once, each with its own segment, then a fresh one: the
-// default profile lives on disk, is flushed before exit and stays intact.
-void tst_EndToEnd::cookiesOutliveRunnersStartedTogether()
-{
-    RunnerFixture f;
-    std::vector<std::unique_ptr<RunnerHost>> hosts;
-    for (int i = 0; i < 3; ++i) {
-        f.writePage(QStringLiteral("set%1.html").arg(i),
-                    QStringLiteral("<script>document.cookie = 'c%1=yes; max-age=86400; path=/'; document.title = 'set %1';"
-                                   "</script><body style='margin:0;background:#204080'>").arg(i).toUtf8());
-        hosts.push_back(std::make_unique<RunnerHost>());
-        hosts.back()->setEnvironment(f.environment());
-        QVERIFY(hosts.back()->start(
-            f.params({ f.http.urlFor(QStringLiteral("set%1.html").arg(i)) }, QSize(320, 200), f.key + QString::number(i))));
-    }
-    for (int i = 0; i < 3; ++i) {
-        QVERIFY(hosts[i]->waitForConnectDone(30000));
-        QTRY_COMPARE_WITH_TIMEOUT(hosts[i]->lastTitle(), QStringLiteral("set %1").arg(i), 30000);
-        FrameReader reader(f.key + QString::number(i));
-        FrameReader::Frame frame;
-        QVERIFY(takeFrameShowing(reader, frame, qRgb(0x20, 0x40, 0x80)));
-        QCOMPARE(frame.header.size, QSize(320, 200));
-    }
-    for (auto& host : hosts)
-        QVERIFY(RunnerFixture::quit(*host));
-
-    f.writePage("check.html", RunnerFixture::solidPage("check", "white"));
-    QVERIFY(f.start(f.params({ f.http.urlFor("check.html") })));
-    QVERIFY(f.host.waitForLoads(1, 20000));
-    const QRegularExpression cookie("\\ncookie: *([^\\r\\n]*)", QRegularExpression::CaseInsensitiveOption);
-    QStringList cookies;
-    for (const QByteArray& request : f.http.requests()) {
-        if (request.startsWith("GET /check.html "))
-            cookies = cookie.match(request).captured(1).split(QRegularExpression("; *"));
-    }
-    cookies.sort();
-    QCOMPARE(cookies, QStringList({ "c0=yes", "c1=yes", "c2=yes" }));
-    QVERIFY(RunnerFixture::quit(f.host));
-}
-
 void tst_EndToEnd::loginReachesRunnersStartedLater_data()
 {
     QTest::addColumn<int>("setter"); // 0: the runner holding the profile, 1: the one working on a copy
@@ -187,36 +146,26 @@ void tst_EndToEnd::loginReachesRunnersStartedLater()
     QFETCH(bool, holderQuits);
     RunnerFixture f;
     f.writePage("login.html", "<script>document.cookie = 'session=s3; max-age=86400; path=/'; document.title = 'in';</script>");
-    f.writePage("check.html", RunnerFixture::solidPage("check", "white"));
-    RunnerHost hosts[2];
+    std::unique_ptr<RunnerHost> hosts[2];
     for (int i = 0; i < 2; ++i) {
-        hosts[i].setEnvironment(f.environment());
-        QVERIFY(hosts[i].start(f.params({ "about:blank" }, QSize(320, 200), f.key + QString::number(i))));
-        QVERIFY(hosts[i].waitForConnectDone(30000));
+        QVERIFY((hosts[i] = f.startAnother({ "about:blank" }, QSize(320, 200), i)));
+        QVERIFY(hosts[i]->waitForConnectDone(30000));
     }
     const QString copy = QStringLiteral("Profile in use by another runner, working on a copy :  \"%1/Corvane M1/QtWebEngine/Default-runner-%2\" ")
-                             .arg(f.home.path()).arg(hosts[1].process().processId());
-    hosts[setter].send(ChangeUrl, f.http.urlFor("login.html"));
-    QTRY_COMPARE_WITH_TIMEOUT(hosts[setter].lastTitle(), QStringLiteral("in"), 30000);
+                             .arg(f.home.path()).arg(hosts[1]->process().processId());
+    hosts[setter]->send(ChangeUrl, f.http.urlFor("login.html"));
+    QTRY_COMPARE_WITH_TIMEOUT(hosts[setter]->lastTitle(), QStringLiteral("in"), 30000);
     if (holderQuits)
-        QVERIFY(RunnerFixture::quit(hosts[0]));
+        QVERIFY(RunnerFixture::quit(*hosts[0]));
     QTest::qWait(2000);
-
-    QVERIFY(f.start(f.params({ f.http.urlFor("check.html") })));
-    QVERIFY(f.host.waitForLoads(1, 20000));
-    QByteArray cookies = "none";
-    for (const QByteArray& request : f.http.requests()) {
-        if (request.startsWith("GET /check.html "))
-            cookies = QRegularExpression("\\ncookie: *([^\\r\\n]*)", QRegularExpression::CaseInsensitiveOption)
-                          .match(QString::fromLatin1(request)).captured(1).toLatin1();
-    }
-    QCOMPARE(cookies, QByteArray("session=s3"));
+    QCOMPARE(f.cookiesOfAFreshRunner(), QStringLiteral("session=s3"));
     QVERIFY(f.logLines().contains(copy));
     QVERIFY(RunnerFixture::quit(f.host));
 }
 
-// Four sources of one host at once: every frame in each segment is its own
-// runner's page at its own size, never a neighbour's, for as long as they run.
+// Four runners of one host at once: every frame in each segment is its own runner's page at its
+// own size, never a neighbour's, for as long as they run; the profile on disk is flushed before
+// exit and stays intact, so the cookies all four set reach a runner started after them.
 void tst_EndToEnd::runnersKeepToTheirOwnSegments()
 {
     RunnerFixture f;
@@ -224,15 +173,15 @@ void tst_EndToEnd::runnersKeepToTheirOwnSegments()
     std::vector<std::unique_ptr<RunnerHost>> hosts;
     for (int i = 0; i < colours.size(); ++i) {
         f.writePage(QStringLiteral("own%1.html").arg(i),
-                    RunnerFixture::solidPage("own", QColor(colours[i]).name()));
-        hosts.push_back(std::make_unique<RunnerHost>());
-        hosts.back()->setEnvironment(f.environment());
-        QVERIFY(hosts.back()->start(f.params({ f.http.urlFor(QStringLiteral("own%1.html").arg(i)) },
-                                             QSize(320 + 16 * i, 200 + 8 * i), f.key + QString::number(i))));
+                    QStringLiteral("<script>document.cookie = 'c%1=yes; max-age=86400; path=/'; document.title = 'own %1';"
+                                   "</script><body style='margin:0;background:%2'>").arg(i).arg(QColor(colours[i]).name()).toUtf8());
+        hosts.push_back(f.startAnother({ f.http.urlFor(QStringLiteral("own%1.html").arg(i)) }, QSize(320 + 16 * i, 200 + 8 * i), i));
+        QVERIFY(hosts.back());
     }
     std::vector<std::unique_ptr<FrameReader>> readers;
     for (int i = 0; i < colours.size(); ++i) {
         QVERIFY(hosts[i]->waitForConnectDone(30000));
+        QTRY_COMPARE_WITH_TIMEOUT(hosts[i]->lastTitle(), QStringLiteral("own %1").arg(i), 30000);
         readers.push_back(std::make_unique<FrameReader>(f.key + QString::number(i)));
         FrameReader::Frame frame;
         QVERIFY(takeFrameShowing(*readers[i], frame, colours[i]));
@@ -258,6 +207,10 @@ void tst_EndToEnd::runnersKeepToTheirOwnSegments()
         QVERIFY2(taken[i] > 0, qPrintable(QString::number(i)));
         QVERIFY(RunnerFixture::quit(*hosts[i]));
     }
+    QStringList cookies = f.cookiesOfAFreshRunner().split(QRegularExpression("; *"));
+    cookies.sort();
+    QCOMPARE(cookies, QStringList({ "c0=yes", "c1=yes", "c2=yes", "c3=yes" }));
+    QVERIFY(RunnerFixture::quit(f.host));
 }
 
 QTEST_MAIN(tst_EndToEnd)

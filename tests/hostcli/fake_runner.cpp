@@ -10,13 +10,6 @@
 
 #include <cstdio>
 
-namespace {
-void print(const QString& line)
-{
-    std::fprintf(stderr, "runner: %s\n", qPrintable(line));
-}
-}
-
 int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
@@ -32,6 +25,7 @@ int main(int argc, char* argv[])
     if (qEnvironmentVariableIsSet("FAKE_RUNNER_EXIT"))
         QTimer::singleShot(1000, &app, [] { QCoreApplication::exit(qEnvironmentVariableIntValue("FAKE_RUNNER_EXIT")); });
     QByteArray received;
+    const auto print = [](const QString& line) { std::fprintf(stderr, "runner: %s\n", qPrintable(line)); };
     QObject::connect(&socket, &QLocalSocket::readyRead, [&] {
         received += socket.readAll();
         FrameCodec::takeFrames(received, [] {}, [&](qint32 code, QDataStream& stream) {

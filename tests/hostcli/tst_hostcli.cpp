@@ -56,31 +56,25 @@ void tst_HostCli::failures_data()
     const QStringList noDisplay { "-DISPLAY", "-WAYLAND_DISPLAY", "-QT_QPA_PLATFORM" };
     const auto exact = [](const QString& line) { return '^' + QRegularExpression::escape(line) + '$'; };
     QTest::newRow("help") << QStringList { "--help" } << noDisplay << 0 << QString();
-    QTest::newRow("frames abc") << QStringList { "--frames", "abc" } << noDisplay << 2
-        << exact("ybrowser-host: --frames takes a whole number of 0 or more, not \"abc\"");
-    QTest::newRow("every x") << QStringList { "--every", "x" } << noDisplay << 2
-        << exact("ybrowser-host: --every takes a whole number of 0 or more, not \"x\"");
-    QTest::newRow("record-seconds 0") << QStringList { "--record-seconds", "0" } << noDisplay << 2
-        << exact("ybrowser-host: --record-seconds takes a whole number of 1 or more, not \"0\"");
-    QTest::newRow("duration -3") << QStringList { "--duration", "-3" } << noDisplay << 2
-        << exact("ybrowser-host: --duration takes seconds, 0 or more, not \"-3\"");
-    QTest::newRow("duration inf") << QStringList { "--duration", "inf" } << noDisplay << 2
-        << exact("ybrowser-host: --duration takes seconds, 0 or more, not \"inf\"");
+    // Bad arguments: status 2, display or not.
+    const auto bad = [&](const char* name, const QStringList& arguments, const QString& line) {
+        QTest::newRow(name) << arguments << noDisplay << 2 << exact("ybrowser-host: " + line);
+    };
+    bad("frames abc", { "--frames", "abc" }, "--frames takes a whole number of 0 or more, not \"abc\"");
+    bad("every x", { "--every", "x" }, "--every takes a whole number of 0 or more, not \"x\"");
+    bad("record-seconds 0", { "--record-seconds", "0" }, "--record-seconds takes a whole number of 1 or more, not \"0\"");
+    bad("duration -3", { "--duration", "-3" }, "--duration takes seconds, 0 or more, not \"-3\"");
+    bad("duration inf", { "--duration", "inf" }, "--duration takes seconds, 0 or more, not \"inf\"");
     for (const char* size : { "1920", "1920x1080x2", "0x5", "7681x100", "1920 x 1080", "-5*5" })
-        QTest::newRow(qPrintable(QStringLiteral("size %1").arg(size))) << QStringList { "--size", size } << noDisplay << 2
-            << exact(QStringLiteral("ybrowser-host: --size takes WxH or W*H up to 7680x4320, for example 1920x1080, not \"%1\"").arg(size));
-    QTest::newRow("url without scheme") << QStringList { "--url", "example.com" } << noDisplay << 2
-        << exact("ybrowser-host: --url \"example.com\" is not a URL: give its scheme (http://, https://, file:///) or serve a folder with --serve DIR");
-    QTest::newRow("url with a space in the host") << QStringList { "--url", "http://exa mple.com/" } << noDisplay << 2
-        << exact("ybrowser-host: --url \"http://exa mple.com/\" is not a valid URL");
-    QTest::newRow("http without host") << QStringList { "--url", "http:/a" } << noDisplay << 2
-        << exact("ybrowser-host: --url \"http:/a\" is not a valid URL");
-    QTest::newRow("serve a missing folder") << QStringList { "--serve", "/nonexistent/site", "--url", "index.html" } << noDisplay << 2
-        << exact("ybrowser-host: --serve \"/nonexistent/site\" is not a folder");
-    QTest::newRow("unknown option") << QStringList { "--bogus" } << noDisplay << 2
-        << exact("ybrowser-host: Unknown option 'bogus'. (ybrowser-host --help lists the options)");
-    QTest::newRow("stray argument") << QStringList { "http://a/" } << noDisplay << 2
-        << exact("ybrowser-host: unexpected argument \"http://a/\" (ybrowser-host --help lists the options)");
+        bad(qPrintable(QStringLiteral("size %1").arg(size)), { "--size", size },
+            QStringLiteral("--size takes WxH or W*H up to 7680x4320, for example 1920x1080, not \"%1\"").arg(size));
+    bad("url without scheme", { "--url", "example.com" },
+        "--url \"example.com\" is not a URL: give its scheme (http://, https://, file:///) or serve a folder with --serve DIR");
+    bad("url with a space in the host", { "--url", "http://exa mple.com/" }, "--url \"http://exa mple.com/\" is not a valid URL");
+    bad("http without host", { "--url", "http:/a" }, "--url \"http:/a\" is not a valid URL");
+    bad("serve a missing folder", { "--serve", "/nonexistent/site", "--url", "index.html" }, "--serve \"/nonexistent/site\" is not a folder");
+    bad("unknown option", { "--bogus" }, "Unknown option 'bogus'. (ybrowser-host --help lists the options)");
+    bad("stray argument", { "http://a/" }, "unexpected argument \"http://a/\" (ybrowser-host --help lists the options)");
     QTest::newRow("no display") << QStringList { "--url", "http://a/" } << noDisplay << 1
         << exact("ybrowser-host: no display for the runner: run it under xvfb-run -a, or set DISPLAY");
     QTest::newRow("runner missing") << QStringList { "--size", "1920*1080", "--runner", "/nonexistent/YBrowserRunner" } << QStringList() << 1

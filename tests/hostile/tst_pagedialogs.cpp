@@ -33,18 +33,6 @@ static QRect windowGeometry(const QString& id)
     return QRect(values.value("X"), values.value("Y"), values.value("WIDTH"), values.value("HEIGHT"));
 }
 
-// Waits for a load report of `url`, after any others (tab changes report too).
-static bool loadsReported(RunnerFixture& f, const QString& url, int timeoutMs = 30000)
-{
-    QElapsedTimer clock;
-    for (clock.start(); clock.elapsed() < timeoutMs;) {
-        if (f.host.lastUrl() == url || (f.host.waitForLoadFinished(int(timeoutMs - clock.elapsed())) && f.host.lastUrl() == url))
-            return true;
-    }
-    qWarning("waited for %s, last load reported %s", qPrintable(url), qPrintable(f.host.lastUrl()));
-    return false;
-}
-
 void tst_PageDialogs::hostMessagesWhileDialogOpen_data()
 {
     QTest::addColumn<QString>("kind");
@@ -95,7 +83,7 @@ void tst_PageDialogs::hostMessagesWhileDialogOpen()
         if (kind == "render process") {
             const QString live = f.http.urlFor("blue.html?n=" + QString::number(++round));
             f.host.send(ChangeUrl, live);
-            if (!loadsReported(f, live))
+            if (!QTest::qWaitFor([&] { return f.host.lastUrl() == live; }, 30000))
                 return false;
             QProcess::execute("kill", QStringList { "-KILL" } + rendererPids(f.host.process().processId()).values());
         } else {
@@ -115,7 +103,7 @@ void tst_PageDialogs::hostMessagesWhileDialogOpen()
     const QSet<QString> askingRenderers = rendererPids(f.host.process().processId());
     const QString replaced = f.http.urlFor("blue.html?replaced");
     f.host.send(UpdateBrowserParams, f.params({ replaced }));
-    QVERIFY(loadsReported(f, replaced));
+    QTRY_COMPARE_WITH_TIMEOUT(f.host.lastUrl(), replaced, 30000);
     QTRY_VERIFY_WITH_TIMEOUT(dialogWindow(title).isEmpty(), 10000);
     // The replaced page goes, render process and all.
     QTRY_VERIFY_WITH_TIMEOUT(!rendererPids(f.host.process().processId()).intersects(askingRenderers), 20000);
@@ -178,7 +166,7 @@ void tst_PageDialogs::afterUseInSetting()
         f.host.send(ChangeUrl, next);
     else
         f.host.send(UpdateBrowserParams, f.params({ next }));
-    QVERIFY(loadsReported(f, next));
+    QTRY_COMPARE_WITH_TIMEOUT(f.host.lastUrl(), next, 30000);
     QCOMPARE(f.logLines().count(QStringLiteral("Page dialog closed :  \"%1\" ").arg(kind)), 1);
     QVERIFY(quits(f, 15000));
 }
