@@ -47,8 +47,11 @@ void tst_MiniFallback::miniModesGiveQtViews()
     QFile log(logWriter.path());
     QVERIFY(log.open(QIODevice::ReadOnly));
     QStringList lines;
-    for (const QString& line : QString::fromUtf8(log.readAll()).split('\n', Qt::SkipEmptyParts))
-        lines << line.mid(22).trimmed();
+    // The profile's own line (who holds it) depends on other runners of the user.
+    for (const QString& line : QString::fromUtf8(log.readAll()).split('\n', Qt::SkipEmptyParts)) {
+        if (!line.mid(22).startsWith("Profile "))
+            lines << line.mid(22).trimmed();
+    }
     // The missing library is logged once, the first interface standing for both.
     const QString missing = pages.dir.filePath("libybrminiengine.so") + " does not exist";
     QCOMPARE(lines, QStringList({ "hide", "Mini engine not bound: \"" + missing + "\"",
