@@ -124,14 +124,12 @@ void YWebView_Qt::watchPaints()
 // page's first frame is on its way): paints count once the fence is passed.
 void YWebView_Qt::handleEnginePaint()
 {
-    paintedSinceLoad = true;
     if (!contentFence.isActive())
         emit painted();
 }
 
 void YWebView_Qt::startContentFence()
 {
-    paintedSinceLoad = false;
     engineView->page()->runJavaScript(contentFenceScript, QWebEngineScript::ApplicationWorld);
     contentFence.start(contentFencePollMs);
     fenceDeadline.start();
@@ -147,9 +145,10 @@ void YWebView_Qt::pollContentFence()
     engineView->page()->runJavaScript(contentFenceQuery, QWebEngineScript::ApplicationWorld, [self](const QVariant& passed) {
         if (!self || !passed.toBool() || !self->contentFence.isActive())
             return;
+        // A paint seen before the fence may still be the empty view, and the
+        // page's frame reaches the window after the page drew it: wait for the
+        // next paint (the snapshot's own deadline covers a page that never repaints).
         self->contentFence.stop();
-        if (self->paintedSinceLoad)
-            emit self->painted();
     });
 }
 

@@ -64,6 +64,5 @@ private:
     QPointer<QQuickWindow> paintedWindow;
     QTimer contentFence;
     QElapsedTimer fenceDeadline;
-    bool paintedSinceLoad = false;
     static constexpr int LoadFenceMaxMs = 1000;
 };
