@@ -33,3 +33,8 @@ bool FrameSettings::transparentBackground()
 {
     return YConfiger::instance()->readBool(QStringLiteral("TransparentBackground"));
 }
+
+bool FrameSettings::skipUnchangedFrames()
+{
+    return YConfiger::instance()->readBool(QStringLiteral("SkipUnchangedFrames"));
+}

@@ -18,5 +18,8 @@ int intervalFrom(const QVariant& value, bool* accepted);
 int frameInterval();
 // "TransparentBackground": pages without a background of their own stay transparent.
 bool transparentBackground();
+// "SkipUnchangedFrames": a tick whose page has not painted since the last
+// frame writes nothing, so the host sees new frames only.
+bool skipUnchangedFrames();
 
 } // namespace FrameSettings

@@ -49,6 +49,7 @@ YWebView_Qt::YWebView_Qt(TabWidget* parent)
     , engineView(new YEngineView(this))
     , updateTimer(new QTimer(this))
     , frameGrabber(new FrameGrabber(engineView))
+    , skipUnchanged(FrameSettings::skipUnchangedFrames())
 {
     // A late tick is followed by the next one a whole interval on, not by a
     // burst of the ticks it missed.
@@ -62,6 +63,7 @@ YWebView_Qt::YWebView_Qt(TabWidget* parent)
             return;
         }
         watchPaints();
+        sceneChanged = true;
         updateTimer->start();
     });
     connect(&contentFence, &QTimer::timeout, this, &YWebView_Qt::pollContentFence);
@@ -100,8 +102,10 @@ void YWebView_Qt::handleUpdateTimeout()
         if (!timings->captureEnabled())
             return;
     }
-    if (tabWidget()->isCurrentView(this))
-        emit tabWidget()->totalUpdate();
+    if (!tabWidget()->isCurrentView(this) || (skipUnchanged && !sceneChanged))
+        return;
+    sceneChanged = false;
+    emit tabWidget()->totalUpdate();
 }
 
 // The engine makes a new quick window for each render widget it gets (a new
@@ -113,11 +117,15 @@ void YWebView_Qt::watchPaints()
     if (window == paintedWindow)
         return;
     if (paintedWindow)
-        disconnect(paintedWindow, &QQuickWindow::afterRendering, this, &YWebView_Qt::handleEnginePaint);
+        disconnect(paintedWindow, nullptr, this, nullptr);
     paintedWindow = window;
+    if (!window)
+        return;
+    sceneChanged = true;
     // Queued: a frame taken in answer must not run inside the scene graph's render.
-    if (window)
-        connect(window, &QQuickWindow::afterRendering, this, &YWebView_Qt::handleEnginePaint, Qt::QueuedConnection);
+    connect(window, &QQuickWindow::afterRendering, this, &YWebView_Qt::handleEnginePaint, Qt::QueuedConnection);
+    // Direct: a tick right behind the paint must already know of it.
+    connect(window, &QQuickWindow::afterRendering, this, [this] { sceneChanged = true; }, Qt::DirectConnection);
 }
 
 // Right after a load the engine may still paint the empty view (the new
@@ -212,6 +220,7 @@ void YWebView_Qt::stop()
 
 void YWebView_Qt::setPageSize(const QSize& size)
 {
+    sceneChanged = true;
     engineView->resize(size);
 }
 

@@ -62,6 +62,9 @@ private:
     QTimer* updateTimer;
     FrameGrabber* frameGrabber;
     QPointer<QQuickWindow> paintedWindow;
+    const bool skipUnchanged;
+    // Whether the frame the next tick takes may differ from the last one taken.
+    bool sceneChanged = true;
     QTimer contentFence;
     QElapsedTimer fenceDeadline;
     static constexpr int LoadFenceMaxMs = 1000;

@@ -230,6 +230,36 @@ private slots:
         QCOMPARE(frames.count(), 0);
     }
 
+    void unchangedFrames_data()
+    {
+        QTest::addColumn<bool>("skip"); // SkipUnchangedFrames
+        QTest::newRow("every tick") << false;
+        QTest::newRow("changed frames only") << true;
+    }
+
+    // Skipping, a still page gives no frames; a change still gives the frame that shows it.
+    void unchangedFrames()
+    {
+        QFETCH(bool, skip);
+        YConfiger::instance()->setValue("SkipUnchangedFrames", skip);
+        view = tabs->createTab();
+        YConfiger::instance()->setValue("SkipUnchangedFrames", QVariant());
+        const int w = tabs->pageSize().width(), h = tabs->pageSize().height();
+        QByteArray frame(w * h * 4, 0);
+        const auto centre = [&] { return reinterpret_cast<const QRgb*>(frame.constData())[h / 2 * w + w / 2]; };
+        QSignalSpy frames(tabs, &TabWidget::totalUpdate);
+        const auto taking = connect(tabs, &TabWidget::totalUpdate, [&] { view->renderTo(reinterpret_cast<uchar*>(frame.data())); });
+        const auto stopTaking = qScopeGuard([taking] { disconnect(taking); });
+        QVERIFY(load(server.url("/corners")));
+        QTRY_COMPARE_WITH_TIMEOUT(centre(), blue, 10000);
+        QTest::qWait(1000);
+        frames.clear();
+        QTest::qWait(600);
+        QCOMPARE(frames.isEmpty(), skip);
+        engineOf(view)->page()->runJavaScript("document.body.style.background = 'red'");
+        QTRY_COMPARE_WITH_TIMEOUT(centre(), red, 10000);
+    }
+
     void newWindow_data()
     {
         QTest::addColumn<QString>("script");
