@@ -35,30 +35,14 @@ void spin(int ms)
 
 } // namespace
 
-RunnerBench::RunnerBench(const QString& runnerPath, const QString& framePath, int seconds)
+RunnerBench::RunnerBench(const QString& runnerPath, const QByteArray& settings, int frameInterval, int seconds)
     : runnerPath(runnerPath)
-    , framePath(framePath)
+    , frameInterval(frameInterval)
     , seconds(seconds)
 {
-    writeConfig();
-}
-
-void RunnerBench::setFrameInterval(int ms)
-{
-    frameInterval = ms;
-    writeConfig();
-}
-
-void RunnerBench::writeConfig()
-{
-    QByteArray text = "[General]\n";
-    if (!framePath.isEmpty())
-        text += "FramePath=" + framePath.toUtf8() + "\n";
-    if (frameInterval > 0)
-        text += "FrameInterval=" + QByteArray::number(frameInterval) + "\n";
     QFile config(home.filePath("YConfig.ini"));
     if (config.open(QIODevice::WriteOnly))
-        config.write(text);
+        config.write("[General]\n" + settings);
 }
 
 bool RunnerBench::startRunner(RunnerHost& host, const QString& pageUrl, const QSize& size, bool capture,

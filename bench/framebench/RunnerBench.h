@@ -13,11 +13,11 @@ class RunnerHost;
 class RunnerBench
 {
 public:
-    RunnerBench(const QString& runnerPath, const QString& framePath, int seconds);
+    // settings: the runner's [General] entries, one "Key=value" line each;
+    // frameInterval is the FrameInterval among them (0 when absent).
+    RunnerBench(const QString& runnerPath, const QByteArray& settings, int frameInterval, int seconds);
 
     BenchResult run(const QString& pageUrl, const QString& page, const QSize& size);
-    // FrameInterval for the runner; 0 leaves the key out.
-    void setFrameInterval(int ms);
 
 private:
     struct Timings {
@@ -35,13 +35,11 @@ private:
     void consume(RunnerHost& host, FrameReader& reader, BenchResult* result);
     Timings readTimings(qint64 from, qint64 to) const;
     static void measureMemcpy(const QSize& size, BenchResult* result);
-    void writeConfig();
     static std::vector<double> paintLatencies(const Timings& figures, const std::vector<qint64>& beforeUs,
         const std::vector<qint64>& afterUs);
 
     QString runnerPath;
-    QString framePath;
-    int frameInterval = 0;
+    int frameInterval;
     int seconds;
     QTemporaryDir home;
 };

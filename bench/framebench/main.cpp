@@ -39,16 +39,12 @@ QList<int> parseCounts(const QString& text)
 }
 
 // --runners: N runners at once on one page, for each N asked.
-int runSeveral(const QCommandLineParser& parser, const StaticHttpServer& http, int seconds, QTextStream& out)
+int runSeveral(const QCommandLineParser& parser, const QByteArray& config, const StaticHttpServer& http, int seconds,
+               QTextStream& out)
 {
     const QString page = parser.isSet("pages") ? parser.value("pages").section(',', 0, 0) : QStringLiteral("css");
     const QSize size = parser.isSet("sizes") ? parseSizes(parser.value("sizes")).value(0, QSize(1280, 720))
                                              : QSize(1280, 720);
-    QByteArray config;
-    if (!parser.value("frame-path").isEmpty())
-        config += "FramePath=" + parser.value("frame-path").toUtf8() + "\n";
-    if (parser.value("frame-interval").toInt() > 0)
-        config += "FrameInterval=" + parser.value("frame-interval").toUtf8() + "\n";
     MultiRunnerBench bench(parser.value("runner"), config, seconds);
     std::vector<MultiRunnerBench::Result> results;
     out << "page " << page << ", " << size.width() << 'x' << size.height() << ", every runner consumed\n";
@@ -92,9 +88,18 @@ int main(int argc, char* argv[])
                         "Leaves headless Chromium out: it would block the corpus's chat feed." },
         { "frame-interval", "FrameInterval setting for the runner in ms (30 when empty).", "ms", "" },
         { "runners", "Run N runners at once (a list runs each N in turn) instead of the page table.", "list", "" },
+        { "setting", "A further [General] entry for the runner, Key=value (may be repeated).", "entry" },
     });
     parser.process(app);
     const int seconds = qBound(1, parser.value("seconds").toInt(), 600);
+    const int frameInterval = parser.value("frame-interval").toInt();
+    QByteArray config;
+    if (!parser.value("frame-path").isEmpty())
+        config += "FramePath=" + parser.value("frame-path").toUtf8() + "\n";
+    if (frameInterval > 0)
+        config += "FrameInterval=" + QByteArray::number(frameInterval) + "\n";
+    for (const QString& entry : parser.values("setting"))
+        config += entry.toUtf8() + "\n";
 
     // The peer waits on its socket without an event loop: the pages are
     // served from a thread of their own.
@@ -124,10 +129,9 @@ int main(int argc, char* argv[])
                                                                    : parser.value("pages").split(',', Qt::SkipEmptyParts);
     QTextStream out(stdout);
     if (parser.isSet("runners"))
-        return runSeveral(parser, http, seconds, out);
+        return runSeveral(parser, config, http, seconds, out);
     BenchTable table;
-    RunnerBench runner(parser.value("runner"), parser.value("frame-path"), seconds);
-    runner.setFrameInterval(parser.value("frame-interval").toInt());
+    RunnerBench runner(parser.value("runner"), config, frameInterval, seconds);
     std::unique_ptr<ChromiumPeer> peer;
     if (!parser.isSet("no-peer") && !realPages) {
         peer.reset(new ChromiumPeer(seconds));
