@@ -38,3 +38,8 @@ bool FrameSettings::skipUnchangedFrames()
 {
     return YConfiger::instance()->readBool(QStringLiteral("SkipUnchangedFrames"));
 }
+
+bool FrameSettings::frameOnPaint()
+{
+    return YConfiger::instance()->readBool(QStringLiteral("FrameOnPaint"));
+}

@@ -21,5 +21,8 @@ bool transparentBackground();
 // "SkipUnchangedFrames": a tick whose page has not painted since the last
 // frame writes nothing, so the host sees new frames only.
 bool skipUnchangedFrames();
+// "FrameOnPaint": a frame follows each engine paint at once, unless the last
+// one is less than an interval old; ticks then take changed frames only.
+bool frameOnPaint();
 
 } // namespace FrameSettings

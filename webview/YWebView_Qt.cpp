@@ -50,6 +50,7 @@ YWebView_Qt::YWebView_Qt(TabWidget* parent)
     , updateTimer(new QTimer(this))
     , frameGrabber(new FrameGrabber(engineView))
     , skipUnchanged(FrameSettings::skipUnchangedFrames())
+    , onPaint(FrameSettings::frameOnPaint())
 {
     // A late tick is followed by the next one a whole interval on, not by a
     // burst of the ticks it missed.
@@ -97,14 +98,25 @@ YWebView_Qt::~YWebView_Qt()
 void YWebView_Qt::handleUpdateTimeout()
 {
     watchPaints();
-    if (FrameTimings* timings = FrameTimings::instance()) {
+    if (FrameTimings* timings = FrameTimings::instance())
         timings->watch(frameGrabber->quickWindow());
-        if (!timings->captureEnabled())
-            return;
-    }
-    if (!tabWidget()->isCurrentView(this) || (skipUnchanged && !sceneChanged))
-        return;
+    if (mayTakeFrame() && (sceneChanged || !(skipUnchanged || onPaint)))
+        takeFrame();
+}
+
+// Only the current tab's frames go to the host (and none in the benchmark's
+// runs that measure the engine alone).
+bool YWebView_Qt::mayTakeFrame()
+{
+    if (FrameTimings* timings = FrameTimings::instance(); timings && !timings->captureEnabled())
+        return false;
+    return tabWidget()->isCurrentView(this);
+}
+
+void YWebView_Qt::takeFrame()
+{
     sceneChanged = false;
+    sinceFrame.start();
     emit tabWidget()->totalUpdate();
 }
 
@@ -134,6 +146,13 @@ void YWebView_Qt::handleEnginePaint()
 {
     if (!contentFence.isActive())
         emit painted();
+    // A paint too soon after the last frame is left to the tick, which the
+    // frame taken here puts a whole interval on.
+    if (onPaint && sceneChanged && (!sinceFrame.isValid() || sinceFrame.elapsed() >= updateTimer->interval())
+        && mayTakeFrame()) {
+        takeFrame();
+        updateTimer->start();
+    }
 }
 
 void YWebView_Qt::startContentFence()

@@ -50,6 +50,8 @@ private:
     void connectAction(QWebEnginePage::WebAction webAction, int action);
     void connectEngineSignals();
     void handleUpdateTimeout();
+    bool mayTakeFrame();
+    void takeFrame();
     void prepareNavigation();
     void watchPaints();
     void handleEnginePaint();
@@ -63,6 +65,8 @@ private:
     FrameGrabber* frameGrabber;
     QPointer<QQuickWindow> paintedWindow;
     const bool skipUnchanged;
+    const bool onPaint;
+    QElapsedTimer sinceFrame;
     // Whether the frame the next tick takes may differ from the last one taken.
     bool sceneChanged = true;
     QTimer contentFence;

@@ -232,18 +232,21 @@ private slots:
 
     void unchangedFrames_data()
     {
-        QTest::addColumn<bool>("skip"); // SkipUnchangedFrames
-        QTest::newRow("every tick") << false;
-        QTest::newRow("changed frames only") << true;
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<bool>("skip");
+        QTest::newRow("every tick") << "SkipUnchangedFrames" << false;
+        QTest::newRow("changed frames only") << "SkipUnchangedFrames" << true;
+        QTest::newRow("frames on paint") << "FrameOnPaint" << true;
     }
 
     // Skipping, a still page gives no frames; a change still gives the frame that shows it.
     void unchangedFrames()
     {
+        QFETCH(QString, key);
         QFETCH(bool, skip);
-        YConfiger::instance()->setValue("SkipUnchangedFrames", skip);
+        YConfiger::instance()->setValue(key, skip);
         view = tabs->createTab();
-        YConfiger::instance()->setValue("SkipUnchangedFrames", QVariant());
+        YConfiger::instance()->setValue(key, QVariant());
         const int w = tabs->pageSize().width(), h = tabs->pageSize().height();
         QByteArray frame(w * h * 4, 0);
         const auto centre = [&] { return reinterpret_cast<const QRgb*>(frame.constData())[h / 2 * w + w / 2]; };
