@@ -1,12 +1,15 @@
 #include "ChromiumPeer.h"
 
+
 #include "ProcessProbe.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QImage>
 #include <QJsonArray>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <QThread>
 
 namespace {
 
@@ -61,6 +64,9 @@ ChromiumPeer::~ChromiumPeer()
             chromium.kill();
         chromium.waitForFinished(5000);
     }
+    // Chromium's helpers outlive it by a moment and still write to the profile.
+    for (int attempt = 0; attempt < 40 && !QDir(profile.path()).removeRecursively(); ++attempt)
+        QThread::msleep(50);
 }
 
 bool ChromiumPeer::start(QString* error)
