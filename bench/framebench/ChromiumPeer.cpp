@@ -1,6 +1,5 @@
 #include "ChromiumPeer.h"
 
-
 #include "ProcessProbe.h"
 
 #include <QDir>
