@@ -60,8 +60,6 @@ private slots:
         QTest::newRow("connect done") << FrameCodec::encode(ConnectDone, QStringLiteral("1920X1080X7"))
                                       << frame("00000000" "00000016" "0031003900320030005800310030003800300058" "0037");
         QTest::newRow("visible false") << FrameCodec::encode(SetVisible, false) << frame("0000000a00");
-        QTest::newRow("whole image") << FrameCodec::encode(WholeImage) << frame("0000000c");
-        QTest::newRow("enter setting") << FrameCodec::encode(EnterSetting) << frame("0000000e");
         QTest::newRow("url") << FrameCodec::encode(ChangeUrl, QStringLiteral("http://a/"))
                              << frame("0000000b" "00000012" "0068007400740070003a002f002f0061002f");
         QTest::newRow("null string") << FrameCodec::encode(ChangeUrl, QString()) << frame("0000000bffffffff");
@@ -71,8 +69,6 @@ private slots:
             << frame("00000004" "00000002" "0054" "00000000" "00000002" "0075");
         QTest::newRow("default-key record") << FrameCodec::encode(UpdateBrowserParams, defaultKey())
                                             << frame(QByteArray("0000000d") + kDefaultKeyRecord);
-        QTest::newRow("setting done") << FrameCodec::encode(SettingDone, defaultKey())
-                                      << frame(QByteArray("00000006") + kDefaultKeyRecord);
     }
 
     void encodeVectors()

@@ -9,10 +9,7 @@
 
 namespace {
 struct Example {
-    QString kind;  // "message" or "record"
-    QString stated;
-    QString block;
-    QString text;
+    QString kind, stated, block, text; // kind: "message" or "record"
 };
 
 QList<Example> examples()
