@@ -1,8 +1,5 @@
 #include "CrashSupport.h"
 
-#include <QDateTime>
-#include <QTemporaryDir>
-#include <QtEndian>
 #include <QtTest>
 
 #include <csignal>
@@ -115,14 +112,13 @@ private slots:
         QTest::addColumn<QByteArray>("errors");
 
         const QByteArray tooLong = "Crash handler not installed: the dump path would exceed 1023 bytes\n";
-        const QString dump = QStringLiteral("dump");
         QTest::newRow("missing directory") << "nullwrite" << "missing/dump" << kTag << -SIGSEGV << QByteArray();
         QTest::newRow("unwritable directory") << "abort" << "/proc" << kTag << -SIGABRT << QByteArray();
         QTest::newRow("path of 1024 bytes") << "nullwrite" << QString(1024 - 40, QLatin1Char('d')) << kTag << -SIGSEGV
                                             << tooLong;
-        QTest::newRow("tag of 1024 bytes") << "abort" << dump << QString(1024, QLatin1Char('t')) << -SIGABRT << tooLong;
-        QTest::newRow("handler replaced after closing") << "closed-replace" << dump << kTag << -SIGSEGV << QByteArray();
-        QTest::newRow("terminate") << "terminate" << dump << kTag << 1 << QByteArray();
+        QTest::newRow("tag of 1024 bytes") << "abort" << "dump" << QString(1024, QLatin1Char('t')) << -SIGABRT << tooLong;
+        QTest::newRow("handler replaced after closing") << "closed-replace" << "dump" << kTag << -SIGSEGV << QByteArray();
+        QTest::newRow("terminate") << "terminate" << "dump" << kTag << 1 << QByteArray();
     }
 
     void leavesTheCrashToTheSystem()

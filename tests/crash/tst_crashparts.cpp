@@ -1,7 +1,6 @@
 #include "crash/MinidumpFormat.h"
 #include "crash/MinidumpWriter.h"
 
-#include <QTemporaryFile>
 #include <QtTest>
 
 #include <cstring>

@@ -6,7 +6,6 @@
 
 #include <QLocalServer>
 #include <QLocalSocket>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <csignal>

@@ -3,7 +3,6 @@
 #include "RunnerHost.h"
 #include "ybrowserhost.h"
 
-#include <QCryptographicHash>
 #include <QtTest>
 
 #include <csignal>
@@ -92,11 +91,10 @@ private slots:
     {
         YbhHost* host = ybh_create();
         YbhFrame frame;
-        const QList<int> statuses { ybh_change_url(host, "http://127.0.0.1/"), ybh_set_mute(host, 1), ybh_set_visible(host, 1),
-                                    ybh_whole_image(host), ybh_enter_setting(host), ybh_heartbeat(host),
-                                    ybh_set_page_size(host, 640, 360), ybh_poll_frame(host, &frame, 0), ybh_stop(host, 0) };
-        for (int status : statuses)
-            QCOMPARE(status, int(YBH_ERROR_STATE));
+        const QVector<int> statuses { ybh_change_url(host, "http://127.0.0.1/"), ybh_set_mute(host, 1), ybh_set_visible(host, 1),
+                                      ybh_whole_image(host), ybh_enter_setting(host), ybh_heartbeat(host),
+                                      ybh_set_page_size(host, 640, 360), ybh_poll_frame(host, &frame, 0), ybh_stop(host, 0) };
+        QCOMPARE(statuses, QVector<int>(statuses.size(), YBH_ERROR_STATE));
         QCOMPARE(QString::fromUtf8(ybh_error_message(host)), QStringLiteral("the runner has not been started"));
         QCOMPARE(ybh_change_url(host, nullptr), int(YBH_ERROR_ARGUMENT));
         QCOMPARE(ybh_poll_frame(host, nullptr, 0), int(YBH_ERROR_ARGUMENT));

@@ -11,8 +11,6 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QLibrary>
-#include <QSignalSpy>
 #include <QtTest>
 
 // The mini views in the runner window, driving the stand-in engine the start-up hook bound.

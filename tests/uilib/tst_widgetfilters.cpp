@@ -5,7 +5,6 @@
 #include "YToolButtonAdptiveWidth.h"
 #include "YToolButtonPainters.h"
 
-#include <QPainter>
 #include <QtTest>
 #include <QtWidgets>
 
