@@ -9,19 +9,14 @@ const char* const kDefaultKeyRecord = "00000000" "00000000" "000003bf" "00000239
                                       "0000000e" "00640065006600610075006c0074"  // "default"
                                       "01" "00000780" "00000438";                // hidden, 1920 x 1080
 
-// Every frame as "hb" or its code, followed by the text or flag of the codes that carry one.
+// Every frame as "hb" or its code, followed by the text of the codes that carry one.
 QStringList take(QByteArray& buffer)
 {
     QStringList events;
     const auto message = [&](qint32 code, QDataStream& stream) {
         QString text;
-        bool flag = true;
         if (code == ChangeUrl || code == ConnectDone)
             stream >> text;
-        if (code == SetMute) {
-            stream >> flag;
-            text = QVariant(flag).toString();
-        }
         events << (QString::number(code) + QLatin1Char(' ') + text).trimmed();
     };
     const int dropped = FrameCodec::takeFrames(buffer, [&] { events << QStringLiteral("hb"); }, message);
@@ -30,10 +25,7 @@ QStringList take(QByteArray& buffer)
     return events;
 }
 
-QByteArray frame(const QByteArray& hex)
-{
-    return QByteArray::fromHex(hex).toBase64() + "<<";
-}
+QByteArray frame(const QByteArray& hex) { return QByteArray::fromHex(hex).toBase64() + "<<"; }
 
 BrowserParams defaultKey()
 {
@@ -91,7 +83,6 @@ private slots:
         QTest::newRow("incomplete stays") << quit + "AAAA" << QStringList{"5"} << QByteArray("AAAA");
         QTest::newRow("short block reads code 0") << frame("0102") << QStringList{"0"} << QByteArray();
         QTest::newRow("truncated text reads empty") << frame("0000000b000000") << QStringList{"11"} << QByteArray();
-        QTest::newRow("truncated flag reads false") << frame("00000009") << QStringList{"9 false"} << QByteArray();
         QTest::newRow("garbage decoded tolerantly") << QByteArray("AA!!AA\xff" "BQ==<<") << QStringList{"5"} << QByteArray();
     }
 

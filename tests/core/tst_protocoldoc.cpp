@@ -37,10 +37,7 @@ QList<Example> examples()
     return found;
 }
 
-QString quoted(const QString& text)
-{
-    return text.isNull() ? QStringLiteral("null") : '"' + text + '"';
-}
+QString quoted(const QString& text) { return text.isNull() ? QStringLiteral("null") : '"' + text + '"'; }
 
 QString describe(const BrowserParams& p)
 {

@@ -7,10 +7,7 @@ struct Message
     bool finished;
 };
 
-QString sourceDir()
-{
-    return qEnvironmentVariable("YBR_SOURCE_DIR", YBR_DEFAULT_SOURCE_DIR);
-}
+QString sourceDir() { return qEnvironmentVariable("YBR_SOURCE_DIR", YBR_DEFAULT_SOURCE_DIR); }
 
 QString tsPath(const QString& language)
 {
