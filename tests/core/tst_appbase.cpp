@@ -69,7 +69,7 @@ private slots:
         QCOMPARE(QDir(home->filePath("Corvane M1/dump")).exists(), dumpDirectory);
     }
 
-    // The usage line comes before any start-up hook and, when the count alone tells, needs no display.
+    // The usage line comes before any start-up hook (no web engine for a runner run by hand) and needs no display.
     void tooFewArguments_data()
     {
         QTest::addColumn<QStringList>("arguments");
@@ -120,7 +120,7 @@ private slots:
         QCOMPARE(calls, 2);
     }
 
-    // Calls outside the writer's life are dropped; whatever the umask, the file is for its owner only.
+    // Calls outside the writer's life are dropped; the file is its owner's alone whatever the umask (it holds URLs).
     void logCallsBecomeLines()
     {
         const QString path = home->path() + "/Log/Browser/log_05_13_04_05_006.txt";

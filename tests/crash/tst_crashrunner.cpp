@@ -10,7 +10,7 @@
 
 #include <csignal>
 
-// The runner killed once Chromium, in its process, has loaded the page: Chromium has not taken the crash signals.
+// The runner killed from outside after Chromium, in its process, loaded the page: Chromium left crash signals alone.
 class tst_CrashRunner : public QObject
 {
     Q_OBJECT
