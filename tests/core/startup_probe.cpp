@@ -1,5 +1,4 @@
-// Runs the real start-up sequence with recording hooks and a host link that
-// quits at once, printing one trace line per observed step.
+// The real start-up sequence with recording hooks and a host link that quits at once: one trace line a step.
 #include "HookLists.h"
 #include "LogWriter.h"
 #include "RunnerStartup.h"

@@ -9,10 +9,7 @@
 
 namespace {
 struct Example {
-    QString kind;  // "message" or "record"
-    QString stated;
-    QString block;
-    QString text;
+    QString kind, stated, block, text; // kind: "message" or "record"
 };
 
 QList<Example> examples()
@@ -40,10 +37,7 @@ QList<Example> examples()
     return found;
 }
 
-QString quoted(const QString& text)
-{
-    return text.isNull() ? QStringLiteral("null") : '"' + text + '"';
-}
+QString quoted(const QString& text) { return text.isNull() ? QStringLiteral("null") : '"' + text + '"'; }
 
 QString describe(const BrowserParams& p)
 {
@@ -86,95 +80,89 @@ QString describe(qint32 code, QDataStream& stream)
 }
 }
 
-// docs/host-protocol.md cannot drift from the codec: each of its examples
-// decodes to what the text says it is, and the System V names it gives for
-// the frame segment and its lock are the ones Qt uses.
+// docs/host-protocol.md cannot drift from the codec: each example decodes to what its text says, and the System V
+// names it gives for the frame segment and its lock are the ones Qt uses.
 class tst_ProtocolDoc : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void examplesDecode_data();
-    void examplesDecode();
-    void segmentAndLockKeys();
+    void examplesDecode_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("block");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("stated");
+        QSet<QString> named;
+        for (const Example& e : examples()) {
+            QTest::newRow(qPrintable(e.stated)) << e.kind << e.block << e.text << e.stated;
+            named << (e.kind == "record" ? e.kind : e.stated.section('(', 0, 0));
+        }
+        // Every message code, the heartbeat and the parameter record have an example.
+        for (const char* name : { "ConnectDone", "LoadFinished", "Quit", "SettingDone", "SetMute", "SetVisible",
+                                  "ChangeUrl", "WholeImage", "UpdateBrowserParams", "EnterSetting", "heartbeat", "record" })
+            QVERIFY2(named.contains(name), name);
+    }
+
+    void examplesDecode()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, block);
+        QFETCH(QString, text);
+        QFETCH(QString, stated);
+        const QString hex = block == "-" ? QString() : QString(block).remove(' ');
+        QVERIFY2(QRegularExpression("^([0-9a-f]{2})*$").match(hex).hasMatch(), qPrintable(block));
+        const QByteArray bytes = QByteArray::fromHex(hex.toLatin1());
+
+        if (kind == "record") {
+            QCOMPARE(text, QString::fromLatin1(bytes.toBase64()));
+            QCOMPARE(describe(BrowserParams::fromBase64String(text)), stated);
+            return;
+        }
+        QCOMPARE(text, QString::fromLatin1(bytes.toBase64() + "<<"));
+        QByteArray buffer = text.toLatin1();
+        QStringList decoded;
+        FrameCodec::takeFrames(buffer, [&] { decoded << QStringLiteral("heartbeat"); },
+                               [&](qint32 code, QDataStream& stream) {
+                                   decoded << describe(code, stream);
+                                   QVERIFY2(stream.atEnd() && stream.status() == QDataStream::Ok, "fields and block differ");
+                               });
+        QCOMPARE(decoded, QStringList { stated });
+        QVERIFY(buffer.isEmpty());
+    }
+
+    // A host without Qt: the key's letters and the SHA-1 of its UTF-8, a file in the temporary folder, ftok 'Q'.
+    void segmentAndLockKeys()
+    {
+        const QString key = QStringLiteral("ybr-doc Key_9 ") + QString::number(QCoreApplication::applicationPid());
+        QString letters = key;
+        letters.remove(QRegularExpression("[^A-Za-z]"));
+        const QString name = letters + QCryptographicHash::hash(key.toUtf8(), QCryptographicHash::Sha1).toHex();
+        const QByteArray segmentFile = QFile::encodeName(QDir::tempPath() + "/qipc_sharedmemory_" + name);
+        const QByteArray lockFile = QFile::encodeName(QDir::tempPath() + "/qipc_systemsem_" + name);
+
+        QSharedMemory segment(key);
+        QVERIFY(segment.create(4096));
+        const int shm = shmget(ftok(segmentFile.constData(), 'Q'), 0, 0600);
+        QVERIFY(shm >= 0);
+        shmid_ds info {};
+        QCOMPARE(shmctl(shm, IPC_STAT, &info), 0);
+        QCOMPARE(qint64(info.shm_segsz), qint64(4096));
+        const int sem = semget(ftok(lockFile.constData(), 'Q'), 1, 0600);
+        QVERIFY(sem >= 0);
+        QCOMPARE(semctl(sem, 0, GETVAL), 1);
+        QVERIFY(segment.lock());
+        QCOMPARE(semctl(sem, 0, GETVAL), 0);
+        QVERIFY(segment.unlock());
+        sembuf take { 0, -1, SEM_UNDO };
+        QCOMPARE(semop(sem, &take, 1), 0);
+        QCOMPARE(semctl(sem, 0, GETVAL), 0);
+        sembuf give { 0, 1, SEM_UNDO };
+        QCOMPARE(semop(sem, &give, 1), 0);
+        QVERIFY(segment.detach());
+        QVERIFY(!QFile::exists(QFile::decodeName(segmentFile)));
+    }
 };
-
-void tst_ProtocolDoc::examplesDecode_data()
-{
-    QTest::addColumn<QString>("kind");
-    QTest::addColumn<QString>("block");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("stated");
-    QSet<QString> named;
-    for (const Example& e : examples()) {
-        QTest::newRow(qPrintable(e.stated)) << e.kind << e.block << e.text << e.stated;
-        named << (e.kind == "record" ? e.kind : e.stated.section('(', 0, 0));
-    }
-    // Every message code, the heartbeat and the parameter record have an example.
-    for (const char* name : { "ConnectDone", "LoadFinished", "Quit", "SettingDone", "SetMute", "SetVisible",
-                              "ChangeUrl", "WholeImage", "UpdateBrowserParams", "EnterSetting", "heartbeat", "record" })
-        QVERIFY2(named.contains(name), name);
-}
-
-void tst_ProtocolDoc::examplesDecode()
-{
-    QFETCH(QString, kind);
-    QFETCH(QString, block);
-    QFETCH(QString, text);
-    QFETCH(QString, stated);
-    const QString hex = block == "-" ? QString() : QString(block).remove(' ');
-    QVERIFY2(QRegularExpression("^([0-9a-f]{2})*$").match(hex).hasMatch(), qPrintable(block));
-    const QByteArray bytes = QByteArray::fromHex(hex.toLatin1());
-
-    if (kind == "record") {
-        QCOMPARE(text, QString::fromLatin1(bytes.toBase64()));
-        QCOMPARE(describe(BrowserParams::fromBase64String(text)), stated);
-        return;
-    }
-    QCOMPARE(text, QString::fromLatin1(bytes.toBase64() + "<<"));
-    QByteArray buffer = text.toLatin1();
-    QStringList decoded;
-    FrameCodec::takeFrames(buffer, [&] { decoded << QStringLiteral("heartbeat"); },
-                           [&](qint32 code, QDataStream& stream) {
-                               decoded << describe(code, stream);
-                               QVERIFY2(stream.atEnd() && stream.status() == QDataStream::Ok, "fields and block differ");
-                           });
-    QCOMPARE(decoded, QStringList { stated });
-    QVERIFY(buffer.isEmpty());
-}
-
-// The recipe a host without Qt follows: letters of the key, SHA-1 of its
-// UTF-8 bytes, a file in the temporary folder, ftok with 'Q'.
-void tst_ProtocolDoc::segmentAndLockKeys()
-{
-    const QString key = QStringLiteral("ybr-doc Key_9 ") + QString::number(QCoreApplication::applicationPid());
-    QString letters = key;
-    letters.remove(QRegularExpression("[^A-Za-z]"));
-    const QString name = letters + QCryptographicHash::hash(key.toUtf8(), QCryptographicHash::Sha1).toHex();
-    const QByteArray segmentFile = QFile::encodeName(QDir::tempPath() + "/qipc_sharedmemory_" + name);
-    const QByteArray lockFile = QFile::encodeName(QDir::tempPath() + "/qipc_systemsem_" + name);
-
-    QSharedMemory segment(key);
-    QVERIFY(segment.create(4096));
-    const int shm = shmget(ftok(segmentFile.constData(), 'Q'), 0, 0600);
-    QVERIFY(shm >= 0);
-    shmid_ds info {};
-    QCOMPARE(shmctl(shm, IPC_STAT, &info), 0);
-    QCOMPARE(qint64(info.shm_segsz), qint64(4096));
-    const int sem = semget(ftok(lockFile.constData(), 'Q'), 1, 0600);
-    QVERIFY(sem >= 0);
-    QCOMPARE(semctl(sem, 0, GETVAL), 1);
-    QVERIFY(segment.lock());
-    QCOMPARE(semctl(sem, 0, GETVAL), 0);
-    QVERIFY(segment.unlock());
-    sembuf take { 0, -1, SEM_UNDO };
-    QCOMPARE(semop(sem, &take, 1), 0);
-    QCOMPARE(semctl(sem, 0, GETVAL), 0);
-    sembuf give { 0, 1, SEM_UNDO };
-    QCOMPARE(semop(sem, &give, 1), 0);
-    QVERIFY(segment.detach());
-    QVERIFY(!QFile::exists(QFile::decodeName(segmentFile)));
-}
 
 QTEST_GUILESS_MAIN(tst_ProtocolDoc)
 #include "tst_protocoldoc.moc"

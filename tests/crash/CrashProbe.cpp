@@ -1,5 +1,4 @@
-// CrashProbe <level> <dump directory> <tag> <way>: installs the crash handler at the level, leaves
-// a marker on the heap, prints "crashing at <monotonic ns>" and crashes in the way asked.
+// CrashProbe <level> <dump directory> <tag> <way>: the crash handler at that level, a heap marker, the crash asked.
 #include "CrashHandler.h"
 
 #include <atomic>
@@ -8,7 +7,6 @@
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
 #include <dlfcn.h>
 #include <linux/filter.h>
 #include <linux/seccomp.h>
@@ -81,8 +79,7 @@ static void leaveHeapMarker()
     std::snprintf(marker + sizeof reversed - 1, 64, "%d", int(getpid()));
 }
 
-// As a hardened system does: no ptrace, no reading of this process from
-// another one; a process may still read its own memory.
+// As a hardened system does: no ptrace, no reading of this process from another; it may still read its own memory.
 static void forbidAttaching()
 {
     sock_filter filter[] = {
@@ -99,8 +96,7 @@ static void forbidAttaching()
         std::exit(3);
 }
 
-// Every way of taking the crash signals over is ignored; other signals stay
-// free, or SIGUSR1 would end the probe.
+// Every way of taking the crash signals over is ignored; other signals stay free, or SIGUSR1 would end the probe.
 static void replaceHandlers()
 {
     const auto lookedUp = reinterpret_cast<decltype(&sigaction)>(dlsym(RTLD_DEFAULT, "sigaction"));
@@ -138,10 +134,6 @@ int main(int argc, char* argv[])
     if (std::atoi(argv[1]) >= 1)
         OpenUnhandledException(std::atoi(argv[1]) == 2, argv[2], argv[3]);
     leaveHeapMarker();
-    timespec now;
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    std::printf("crashing at %lld\n", static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec);
-    std::fflush(stdout);
     way->second();
     return 4;
 }

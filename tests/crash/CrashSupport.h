@@ -47,7 +47,4 @@ inline bool fileContains(const QString& path, const QByteArray& needle)
     return false;
 }
 
-inline int threadCount(const QString& threadList)
-{
-    return threadList.count(QRegularExpression(QStringLiteral("(?m)^[ *] thread #\\d+: tid = ")));
-}
+inline int threadCount(const QString& list) { return list.count(QRegularExpression("(?m)^[ *] thread #\\d+: tid = ")); }

@@ -1,5 +1,4 @@
-// A parameter record from a command line or a host frame: the base64 text
-// and the raw stream. Whatever decodes must encode and decode to itself.
+// A parameter record as base64 text or raw stream: whatever decodes must encode and decode to itself.
 #include "BrowserParams.h"
 
 #include <QByteArray>

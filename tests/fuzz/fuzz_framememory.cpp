@@ -1,6 +1,5 @@
-// Updates of any size at any position into a real segment: the full one the
-// runner makes, and segments a host made too small. Nothing outside the
-// chosen buffer's own room may change, and what lands is the image's bytes.
+// Updates of any size at any position into real segments, the runner's full one and ones a host made too small:
+// nothing outside the chosen buffer's own room may change, and what lands is the image's bytes.
 #include "FrameMemory.h"
 
 #include <QImage>
@@ -22,8 +21,7 @@ struct Segment {
 
 std::vector<Segment> segments;
 
-// Fixed keys: a run that dies leaves at most one segment of each behind,
-// and the next run joins it.
+// Fixed keys: a run that dies leaves at most one segment of each behind, and the next run joins it.
 void addSegment(const QString& key, qint64 hostBytes)
 {
     Segment segment;
@@ -58,8 +56,7 @@ const QImage::Format formats[] = { QImage::Format_ARGB32, QImage::Format_RGB32, 
                                    QImage::Format_RGBA8888, QImage::Format_Grayscale8, QImage::Format_RGB888,
                                    QImage::Format_Invalid };
 
-// Bytes the mapping holds past the segment's end, up to the page boundary:
-// never written by anyone, so still zero.
+// Bytes the mapping holds past the segment's end, up to the page boundary: never written, so still zero.
 bool slackIsZero(const FrameMemory& memory)
 {
     const auto* bytes = reinterpret_cast<const uchar*>(memory.bufferA());
@@ -131,8 +128,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const qint64 w = header->width;
     if (image.isNull() || w <= 0 || pos.x() < 0 || pos.y() < 0 || pos.x() >= w || pos.y() >= header->height)
         return 0;
-    // Divide rather than multiply: a hostile width times a hostile row
-    // overflows 64 bits.
+    // Divide rather than multiply: a hostile width times a hostile row overflows 64 bits.
     if (qint64(pos.y()) + 1 > memory.capacity(header) / (w * 4))
         return 0;
     const uchar* landed = header->pixels() + qint64(pos.y()) * w * 4 + qint64(pos.x()) * 4;

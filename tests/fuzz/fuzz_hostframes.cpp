@@ -1,5 +1,4 @@
-// Host bytes, cut at arbitrary points, through the codec and the
-// controller's dispatch into a runner double that records every call.
+// Host bytes, cut anywhere, through the codec and the controller into a runner double that records every call.
 #include "FrameCodec.h"
 #include "RunnerDouble.h"
 #include "YBrowserControl.h"
@@ -35,10 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const QByteArray bytes(reinterpret_cast<const char*>(data + 1), int(size - 1));
 
     RunnerDouble* runner = nullptr;
-    YBrowserControl control(server->serverName(), BrowserParams(), QStringLiteral("fuzz"), [&runner](const BrowserParams& p) {
-        runner = new RunnerDouble(p);
-        return runner;
-    });
+    YBrowserControl control(server->serverName(), BrowserParams(), QStringLiteral("fuzz"),
+                            [&runner](const BrowserParams& p) { return runner = new RunnerDouble(p); });
     if (server->waitForNewConnection(1000))
         delete server->nextPendingConnection();
     if (!runner)
@@ -46,8 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const int callsAtStart = runner->calls.size();
     for (int at = 0; at < bytes.size(); at += piece)
         control.receive(bytes.mid(at, piece));
-    // No message without its separator; one message makes at most two calls
-    // (entering or leaving the setting phase also sets the mute state).
+    // At most two calls a message (the setting phase also sets the mute state), none without its separator.
     if (runner->calls.size() - callsAtStart > 2 * (bytes.count("<<") + 1))
         std::abort();
     return 0;

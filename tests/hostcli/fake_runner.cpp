@@ -1,6 +1,5 @@
-// Stands in for the runner where only the socket matters: connects, greets,
-// reports its page size, prints each host message on standard error and ends
-// on Quit, or on its own with the status in FAKE_RUNNER_EXIT.
+// Stands in for the runner where only the socket matters: connects, greets, reports its page size, prints each
+// host message on standard error and ends on Quit, or on its own with the status in FAKE_RUNNER_EXIT.
 #include "BrowserParams.h"
 #include "FrameCodec.h"
 

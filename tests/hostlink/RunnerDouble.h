@@ -4,8 +4,7 @@
 
 #include <QStringList>
 
-// Stands in for the runner window: records every operation the controller
-// calls, in order, as text.
+// Stands in for the runner window: records each operation the controller calls, in order, as text.
 class RunnerDouble : public HostedRunner
 {
 public:

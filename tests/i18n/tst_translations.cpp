@@ -7,10 +7,7 @@ struct Message
     bool finished;
 };
 
-QString sourceDir()
-{
-    return qEnvironmentVariable("YBR_SOURCE_DIR", YBR_DEFAULT_SOURCE_DIR);
-}
+QString sourceDir() { return qEnvironmentVariable("YBR_SOURCE_DIR", YBR_DEFAULT_SOURCE_DIR); }
 
 QString tsPath(const QString& language)
 {
@@ -64,9 +61,54 @@ class tst_Translations : public QObject
 
 private slots:
     void everyTextTranslated_data() { languageRows(); }
-    void everyTextTranslated();
+
+    // Finished, markers kept, page sizes untranslated (the runner parses width*height), and the .qm file agrees.
+    void everyTextTranslated()
+    {
+        QFETCH(QString, language);
+        QFETCH(QString, sample);
+        const QVector<Message> messages = readTs(tsPath(language));
+        QVERIFY2(messages.size() > 50, qPrintable(tsPath(language)));
+        QTranslator compiled;
+        QVERIFY2(compiled.load(qmPath(language)), qPrintable(qmPath(language)));
+        QCOMPARE(compiled.translate("TabWidget", "关闭其他标签页(&O)"), sample);
+        QStringList wrong;
+        int sizes = 0;
+        for (const Message& m : messages) {
+            const bool size = QRegularExpression("^\\d+\\*\\d+$").match(m.source).hasMatch();
+            sizes += size;
+            if (!m.finished || m.translation.trimmed().isEmpty() || markers(m.source) != markers(m.translation)
+                || (size && (m.translation != m.source || m.context != "YBrowserRunnerClass"))
+                || compiled.translate(qPrintable(m.context), m.source.toUtf8().constData()) != m.translation)
+                wrong << m.context + " / " + m.source + " -> " + m.translation;
+        }
+        QVERIFY2(wrong.isEmpty(), qPrintable(wrong.join('\n')));
+        QCOMPARE(sizes, 25);
+    }
+
     void sourcesUpToDate_data() { languageRows(); }
-    void sourcesUpToDate();
+
+    // Every tr() text of the sources is in the file, nothing else is.
+    void sourcesUpToDate()
+    {
+        QFETCH(QString, language);
+        QTemporaryDir dir;
+        const QString copy = dir.filePath("ybrowserrunner.ts");
+        QVERIFY(QFile::copy(tsPath(language), copy));
+        QProcess update;
+        update.start("bash", { sourceDir() + "/tools/update-translations.sh", copy });
+        QVERIFY2(update.waitForFinished(120000) && update.exitStatus() == QProcess::NormalExit && update.exitCode() == 0,
+                 update.readAllStandardError());
+        const auto keys = [](const QString& path) {
+            QSet<QString> set;
+            for (const Message& m : readTs(path))
+                set << m.context + " | " + m.source + " | " + m.translation;
+            return set;
+        };
+        const QSet<QString> scanned = keys(copy), committed = keys(tsPath(language));
+        const QStringList added = (scanned - committed).values(), gone = (committed - scanned).values();
+        QVERIFY2(added.isEmpty() && gone.isEmpty(), qPrintable("new: " + added.join(", ") + "\ngone: " + gone.join(", ")));
+    }
 
 private:
     // One text each language must give exactly: the files are neither swapped nor stale.
@@ -78,53 +120,6 @@ private:
         QTest::newRow("ru") << "ru" << QString::fromUtf8("Закрыть &другие вкладки");
     }
 };
-
-// Finished, markers kept, page-size entries unchanged (the runner parses them
-// as width*height in every language), and the compiled file says the same.
-void tst_Translations::everyTextTranslated()
-{
-    QFETCH(QString, language);
-    QFETCH(QString, sample);
-    const QVector<Message> messages = readTs(tsPath(language));
-    QVERIFY2(messages.size() > 50, qPrintable(tsPath(language)));
-    QTranslator compiled;
-    QVERIFY2(compiled.load(qmPath(language)), qPrintable(qmPath(language)));
-    QCOMPARE(compiled.translate("TabWidget", "关闭其他标签页(&O)"), sample);
-    QStringList wrong;
-    int sizes = 0;
-    for (const Message& m : messages) {
-        const bool size = QRegularExpression("^\\d+\\*\\d+$").match(m.source).hasMatch();
-        sizes += size;
-        if (!m.finished || m.translation.trimmed().isEmpty() || markers(m.source) != markers(m.translation)
-            || (size && (m.translation != m.source || m.context != "YBrowserRunnerClass"))
-            || compiled.translate(qPrintable(m.context), m.source.toUtf8().constData()) != m.translation)
-            wrong << m.context + " / " + m.source + " -> " + m.translation;
-    }
-    QVERIFY2(wrong.isEmpty(), qPrintable(wrong.join('\n')));
-    QCOMPARE(sizes, 25);
-}
-
-// Every tr() text of the sources is in the file, nothing else is.
-void tst_Translations::sourcesUpToDate()
-{
-    QFETCH(QString, language);
-    QTemporaryDir dir;
-    const QString copy = dir.filePath("ybrowserrunner.ts");
-    QVERIFY(QFile::copy(tsPath(language), copy));
-    QProcess update;
-    update.start("bash", { sourceDir() + "/tools/update-translations.sh", copy });
-    QVERIFY2(update.waitForFinished(120000) && update.exitStatus() == QProcess::NormalExit && update.exitCode() == 0,
-             update.readAllStandardError());
-    const auto keys = [](const QString& path) {
-        QSet<QString> set;
-        for (const Message& m : readTs(path))
-            set << m.context + " | " + m.source + " | " + m.translation;
-        return set;
-    };
-    const QSet<QString> scanned = keys(copy), committed = keys(tsPath(language));
-    const QStringList added = (scanned - committed).values(), gone = (committed - scanned).values();
-    QVERIFY2(added.isEmpty() && gone.isEmpty(), qPrintable("new: " + added.join(", ") + "\ngone: " + gone.join(", ")));
-}
 
 QTEST_GUILESS_MAIN(tst_Translations)
 #include "tst_translations.moc"

@@ -3,7 +3,6 @@
 #include "SurfaceCapture.h"
 #include "YConfiger.h"
 
-#include <QCoreApplication>
 #include <QtTest>
 
 using Pixels = QVector<quint32>;

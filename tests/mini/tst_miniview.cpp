@@ -11,8 +11,6 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QLibrary>
-#include <QSignalSpy>
 #include <QtTest>
 
 // The mini views in the runner window, driving the stand-in engine the start-up hook bound.
@@ -187,8 +185,7 @@ private slots:
         QCOMPARE(tabs->tabText(1), "A page" + QString(mode == Mini ? "Mini" : "VIP_Mini"));
     }
 
-    // The second interface reports every finished load, so its rows show the
-    // engine's results: 0 true, 1 false and a load of the empty URL, 2 false.
+    // The second interface reports every finished load: 0 true, 1 false and a load of the empty URL, 2 false.
     void finishedLoads_data()
     {
         QTest::addColumn<int>("mode");

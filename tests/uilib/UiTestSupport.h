@@ -6,8 +6,7 @@
 #include <QWindow>
 #include <QtTest>
 
-// Runs a modal dialog and works on its wrapper from inside the modal loop
-// once the wrapper is active. A watchdog ends a stuck run with -1.
+// Runs a modal dialog and works on its active wrapper from inside the loop; a watchdog ends a stuck run with -1.
 inline int runModal(const std::function<int()> &exec, const std::function<void(QDialog *)> &interact)
 {
     QTimer::singleShot(0, [interact] {
@@ -46,8 +45,7 @@ inline void click(QWidget *root, const QString &captions)
     }
 }
 
-// Pointer input through the window system. The pointer keeps its global
-// position while the window under it moves.
+// Pointer input through the window system; the pointer keeps its global position while the window moves.
 struct Pointer
 {
     QWidget *window;

@@ -8,8 +8,7 @@
 
 const QRect initial(200, 200, 400, 300);
 
-// A frameless window with a 30-pixel header strip; positions in the tests
-// are relative to its starting top left.
+// A frameless window with a 30-pixel header strip; positions are relative to its starting top left.
 class tst_BorderAdjustFilter : public QObject
 {
     Q_OBJECT
@@ -91,8 +90,7 @@ private slots:
         QCOMPARE(shape(), Qt::ArrowCursor);
     }
 
-    // A double click on the header toggles; a drag of the maximised window
-    // restores it with the pointer at the same proportional x.
+    // A header double click toggles; dragging the maximised window restores it at the pointer's proportional x.
     void maximise()
     {
         const auto doubleClick = [this](QPoint pos) {

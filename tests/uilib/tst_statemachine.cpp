@@ -9,9 +9,8 @@ struct NamedEvent : Event
     QByteArray eventName;
 };
 
-// Each state's transitions as "event:target", "stay" for an internal one;
-// A holds the regions A1 and B1. Entries, exits and actions are logged, an
-// action as "<state>.<event>".
+// Each state's transitions as "event:target", "stay" for an internal one; A holds the regions A1 and B1.
+// Entries, exits and actions are logged, an action as "<state>.<event>".
 const QHash<QString, QString> graph = {
     {"A", "stay:stay reenter:A toC:C filtered:C shared:stay ignored:stay chain:stay post:stay"},
     {"A1", "next:A2 shared:stay ignored:stay"},
@@ -100,8 +99,7 @@ private slots:
         row("retained all removed", "*x@1 *y@2 ~-1", "", "A(A1,B1)", "");
     }
 
-    // An empty list restarts the machine. "*name@p" posts a retained event of
-    // priority p, "~p" removes the retained events of priority p.
+    // An empty list restarts; "*name@p" posts a retained event of priority p, "~p" removes those of priority p.
     void transitions()
     {
         QFETCH(QString, events);

@@ -5,7 +5,6 @@
 #include "YToolButtonAdptiveWidth.h"
 #include "YToolButtonPainters.h"
 
-#include <QPainter>
 #include <QtTest>
 #include <QtWidgets>
 
@@ -132,8 +131,7 @@ private slots:
         QFETCH(int, width);
         auto *button = new QPushButton(caption, window.get());
         new YToolButtonAdptiveWidth(button, 20);
-        window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        QVERIFY(showActive());
         button->resize(200, 30);
         if (width < 0)
             width = button->fontMetrics().boundingRect(caption).width() + 20;
@@ -160,8 +158,7 @@ private slots:
         child->setParent(window.get());
         child->setGeometry(5, 5, 10, 10);
         window->resize(250, 80);
-        window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        QVERIFY(showActive());
         QCOMPARE(child->geometry(), geometry);
     }
 

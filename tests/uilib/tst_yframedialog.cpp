@@ -213,8 +213,7 @@ private slots:
         row("shown: header moves", all, {40, 15}, {60, 30}, Qt::ArrowCursor, {60, 30, 0, 0}, false);
     }
 
-    // Hovers at `from`, then drags by `by`; leaving into the shadow restores
-    // the arrow. A shown dialog has no wrapper and moves and resizes itself.
+    // Hovers at `from`, drags by `by`, leaves into the shadow for the arrow; a shown dialog has no wrapper.
     void mouse()
     {
         QFETCH(int, flags);
