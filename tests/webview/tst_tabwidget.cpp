@@ -1,5 +1,4 @@
 #include "FakeView.h"
-#include "FrameHeader.h"
 #include "LogWriter.h"
 #include "PageDialogs.h"
 
@@ -8,13 +7,12 @@
 
 namespace {
 
-// The runner suite's fake view in any engine mode; it renders nothing, as no header here has pixels behind it.
+// The runner suite's fake view, in any engine mode.
 class StubView : public FakeView
 {
 public:
     StubView(TabWidget* parent, int mode) : FakeView(parent), mode(mode) {}
     int engineType() const override { return mode; }
-    void renderTo(uchar*) override {}
 
     const int mode;
 };
@@ -227,29 +225,6 @@ private slots:
         QCOMPARE(order, (QStringList { QString("view %1").arg(result), "finished 1" }));
         QVERIFY(tabs->isCurrentView(tabs->webView(result)) && !tabs->isCurrentView(views.at(start)));
         QVERIFY(!tabs->isCurrentView(nullptr));
-    }
-
-    void pageSizeAsGiven_data()
-    {
-        QTest::addColumn<QSize>("size");
-        QTest::newRow("no room for a pixel") << QSize(0, 0);
-        QTest::newRow("largest") << QSize(7680, 4320);
-        QTest::newRow("720p") << QSize(1280, 720);
-    }
-
-    // The runner bounds sizes before the tab widget sees them; a whole frame's header carries the size as given.
-    void pageSizeAsGiven()
-    {
-        QFETCH(QSize, size);
-        makeTabs(1);
-        tabs->setPageSize(size);
-        QCOMPARE(tabs->pageSize(), size);
-        FrameHeader header {};
-        header.consumed = 1;
-        tabs->setFrameBuffer(&header);
-        QCOMPARE(QRect(header.dirtyX, header.dirtyY, header.dirtyWidth, header.dirtyHeight), QRect(QPoint(0, 0), size));
-        QCOMPARE(QSize(header.width, header.height), size);
-        QCOMPARE(int(header.consumed), 0);
     }
 
     void captionsFitTheirTabs_data()
