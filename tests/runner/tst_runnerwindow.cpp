@@ -6,17 +6,8 @@
 #include "YBrowserRunner.h"
 #include "YToolButton.h"
 
-#include <QComboBox>
-#include <QCompleter>
-#include <QDrag>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMessageBox>
-#include <QMimeData>
-#include <QPushButton>
-#include <QScreen>
-#include <QStringListModel>
 #include <QtTest>
+#include <QtWidgets>
 
 namespace {
 
