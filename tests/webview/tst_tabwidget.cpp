@@ -116,7 +116,6 @@ private slots:
             return buttons;
         };
         QCOMPARE(closeButtons(), count > 1 ? count : 0);
-        QCOMPARE(tabs->tabBar()->tabAt(pointOn(*tabs, onTab)), onTab);
 
         QCOMPARE(runContextMenu(*tabs, pointOn(*tabs, onTab), choice), entries);
         QCOMPARE(tabs->count(), remaining.size());
