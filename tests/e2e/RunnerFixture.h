@@ -6,6 +6,9 @@
 
 #include <QtTest>
 
+// A solid page of rgb(10,20,200) ("blue.html"): ARGB32 bytes in memory order.
+inline QByteArray bluePixel() { return QByteArray("\xc8\x14\x0a\xff", 4); }
+
 // Real runners on the real host library, one data directory, pages on 127.0.0.1.
 struct RunnerFixture
 {
@@ -73,10 +76,27 @@ struct RunnerFixture
         return cookies;
     }
 
-    static bool quit(RunnerHost& runnerHost)
+    // Told to quit, a runner ends with status 0 in time.
+    static bool quit(RunnerHost& runnerHost, int withinMs = 15000)
     {
         runnerHost.send(Quit);
-        return runnerHost.waitForFinished(15000) && runnerHost.process().exitCode() == 0;
+        const QProcess& process = runnerHost.process();
+        return runnerHost.waitForFinished(withinMs) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+    }
+    bool quit(int withinMs = 15000) { return quit(host, withinMs); }
+
+    // Still answering: a new address loads and is reported, maybe after other loads (late ones, new windows).
+    bool answersChangeUrl(const QString& url, int timeoutMs = 20000)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        host.send(ChangeUrl, url);
+        while (clock.elapsed() < timeoutMs) {
+            if (host.waitForLoadFinished(int(timeoutMs - clock.elapsed())) && host.lastUrl() == url)
+                return true;
+        }
+        qWarning("asked for %s, last load reported %s", qPrintable(url), qPrintable(host.lastUrl()));
+        return false;
     }
 
     QStringList logLines() const
@@ -99,3 +119,21 @@ struct RunnerFixture
         + QString::number(QRandomGenerator::global()->bounded(1000000));
     RunnerHost host;
 };
+
+// Takes frames until one is `size` with `pixel` at its far corner; `last` is the last one taken.
+inline bool waitForFrame(FrameReader& reader, const QSize& size, const QByteArray& pixel, int timeoutMs = 15000,
+                         FrameReader::Frame* last = nullptr)
+{
+    FrameReader::Frame frame;
+    QElapsedTimer clock;
+    for (clock.start(); clock.elapsed() < timeoutMs; QTest::qWait(30)) {
+        if (!reader.attach() || !reader.take(frame) || frame.image.isNull())
+            continue;
+        const QImage& image = frame.image;
+        if (last)
+            *last = frame;
+        if (image.size() == size && QByteArray(reinterpret_cast<const char*>(image.constScanLine(image.height() - 1)) + (image.width() - 1) * 4, 4) == pixel)
+            return true;
+    }
+    return false;
+}

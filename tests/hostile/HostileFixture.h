@@ -2,9 +2,6 @@
 
 #include "RunnerFixture.h"
 
-// A solid page of rgb(10,20,200) ("blue.html"): ARGB32 bytes in memory order.
-inline QByteArray bluePixel() { return QByteArray("\xc8\x14\x0a\xff", 4); }
-
 // Serves the blue page and `html` as `page`, starts the runner there and waits for the first load if asked.
 inline bool startOn(RunnerFixture& f, const QString& page, const QByteArray& html = {}, bool waitForLoad = true)
 {
@@ -12,37 +9,6 @@ inline bool startOn(RunnerFixture& f, const QString& page, const QByteArray& htm
     if (!html.isEmpty())
         f.writePage(page, html);
     return f.start(f.params({ f.http.urlFor(page) })) && (!waitForLoad || f.host.waitForLoads(1, 20000));
-}
-
-// Takes frames until one is `size` with `pixel` at its far corner; `lastSize` is the last one's size.
-inline bool waitForFrame(FrameReader& reader, const QSize& size, const QByteArray& pixel, int timeoutMs = 15000,
-                         QSize* lastSize = nullptr)
-{
-    FrameReader::Frame frame;
-    QElapsedTimer clock;
-    for (clock.start(); clock.elapsed() < timeoutMs; QTest::qWait(30)) {
-        if (!reader.attach() || !reader.take(frame) || frame.image.isNull())
-            continue;
-        const QImage& image = frame.image;
-        if (lastSize) *lastSize = image.size();
-        if (image.size() == size && QByteArray(reinterpret_cast<const char*>(image.constScanLine(image.height() - 1)) + (image.width() - 1) * 4, 4) == pixel)
-            return true;
-    }
-    return false;
-}
-
-// Still answering: a new address loads and is reported, maybe after other loads (late ones, new windows).
-inline bool answersChangeUrl(RunnerFixture& f, const QString& url, int timeoutMs = 20000)
-{
-    QElapsedTimer clock;
-    clock.start();
-    f.host.send(ChangeUrl, url);
-    while (clock.elapsed() < timeoutMs) {
-        if (f.host.waitForLoadFinished(int(timeoutMs - clock.elapsed())) && f.host.lastUrl() == url)
-            return true;
-    }
-    qWarning("asked for %s, last load reported %s", qPrintable(url), qPrintable(f.host.lastUrl()));
-    return false;
 }
 
 // Chromium's render processes below `root`: forked by the zygote without a new command line, so
@@ -70,12 +36,11 @@ inline QSet<QString> rendererPids(qint64 root)
     return found;
 }
 
-// Every case ends the same way: told to quit, the runner ends with status 0 in time.
-inline bool quits(RunnerFixture& f, int withinMs)
+// The id of a shown window whose name matches `title`, or empty.
+inline QString dialogWindow(const QString& title)
 {
-    QElapsedTimer clock;
-    clock.start();
-    f.host.send(Quit);
-    const bool ended = f.host.waitForFinished(withinMs) && clock.elapsed() <= withinMs;
-    return ended && f.host.process().exitStatus() == QProcess::NormalExit && f.host.process().exitCode() == 0;
+    QProcess search;
+    search.start("xdotool", { "search", "--onlyvisible", "--name", title });
+    search.waitForFinished(5000);
+    return QString::fromLatin1(search.readAllStandardOutput()).section('\n', 0, 0).trimmed();
 }
