@@ -91,7 +91,7 @@ struct RunnerFixture
         QElapsedTimer clock;
         clock.start();
         host.send(ChangeUrl, url);
-        while (clock.elapsed() < timeoutMs) {
+        while (clock.elapsed() < timeoutMs && host.process().state() != QProcess::NotRunning) {
             if (host.waitForLoadFinished(int(timeoutMs - clock.elapsed())) && host.lastUrl() == url)
                 return true;
         }
