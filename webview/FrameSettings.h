@@ -22,7 +22,8 @@ bool transparentBackground();
 // frame writes nothing, so the host sees new frames only.
 bool skipUnchangedFrames();
 // "FrameOnPaint": a frame follows each engine paint at once, unless the last
-// one is less than an interval old; ticks then take changed frames only.
+// one is less than three quarters of an interval old; the timer, every one
+// and a half intervals, then takes only a change no frame has shown yet.
 bool frameOnPaint();
 
 } // namespace FrameSettings

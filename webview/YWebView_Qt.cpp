@@ -47,6 +47,7 @@ const int contentFencePollMs = 10;
 YWebView_Qt::YWebView_Qt(TabWidget* parent)
     : WebView(parent)
     , engineView(new YEngineView(this))
+    , interval(FrameSettings::frameInterval())
     , updateTimer(new QTimer(this))
     , frameGrabber(new FrameGrabber(engineView))
     , skipUnchanged(FrameSettings::skipUnchangedFrames())
@@ -56,7 +57,8 @@ YWebView_Qt::YWebView_Qt(TabWidget* parent)
     // burst of the ticks it missed.
     updateTimer->setTimerType(Qt::PreciseTimer);
     connect(updateTimer, &QTimer::timeout, this, &YWebView_Qt::handleUpdateTimeout);
-    updateTimer->start(FrameSettings::frameInterval());
+    // On paint, the tick only stands in for a paint that no other follows.
+    updateTimer->start(onPaint ? interval + interval / 2 : interval);
     // Only the current tab's frames are taken: the timers of the others rest.
     connect(parent, &TabWidget::currentViewChanged, this, [this](WebView* current) {
         if (current != this) {
@@ -146,9 +148,11 @@ void YWebView_Qt::handleEnginePaint()
 {
     if (!contentFence.isActive())
         emit painted();
-    // A paint too soon after the last frame is left to the tick, which the
-    // frame taken here puts a whole interval on.
-    if (onPaint && sceneChanged && (!sinceFrame.isValid() || sinceFrame.elapsed() >= updateTimer->interval())
+    // A paint too soon after the last frame is left to the next paint, or to
+    // the tick when none comes. Paints keep the engine's rhythm only roughly:
+    // a quarter interval of slack keeps one that comes a little early from
+    // being folded into the next.
+    if (onPaint && sceneChanged && (!sinceFrame.isValid() || sinceFrame.elapsed() >= interval - interval / 4)
         && mayTakeFrame()) {
         takeFrame();
         updateTimer->start();
@@ -177,11 +181,6 @@ void YWebView_Qt::pollContentFence()
         // next paint (the snapshot's own deadline covers a page that never repaints).
         self->contentFence.stop();
     });
-}
-
-int YWebView_Qt::frameInterval() const
-{
-    return updateTimer->interval();
 }
 
 int YWebView_Qt::engineType() const

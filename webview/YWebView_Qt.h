@@ -41,7 +41,7 @@ public:
 
     YEngineView* engine() const { return engineView; }
     FrameGrabber* grabber() const { return frameGrabber; }
-    int frameInterval() const;
+    int frameInterval() const { return interval; }
 
     static QString terminationTitle(QWebEnginePage::RenderProcessTerminationStatus status);
     static QString terminationText(int exitCode);
@@ -61,6 +61,7 @@ private:
     void handleRenderProcessTerminated(QWebEnginePage::RenderProcessTerminationStatus status, int exitCode);
 
     YEngineView* engineView;
+    const int interval;
     QTimer* updateTimer;
     FrameGrabber* frameGrabber;
     QPointer<QQuickWindow> paintedWindow;

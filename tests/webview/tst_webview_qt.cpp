@@ -115,6 +115,8 @@ private slots:
             return LocalHttpServer::Response::html("<title>register</title><script>navigator.registerProtocolHandler('"
                                                    + request.query + "', '/titled?u=%s', 'YBR');</script>");
         });
+        server.servePage("/moving", "<body style='margin:0'><div style='width:50px;height:50px;background:#0f0;"
+                                    "animation:m 1s linear infinite'></div><style>@keyframes m{to{margin-left:300px}}</style>");
         server.servePage("/geo", "<title>waiting</title><script>navigator.geolocation.getCurrentPosition("
                                  "function(p) { document.title = 'position'; },"
                                  "function(e) { document.title = 'error ' + e.code; }, { timeout: 5000 });</script>");
@@ -260,6 +262,20 @@ private slots:
         QCOMPARE(frames.isEmpty(), skip);
         engineOf(view)->page()->runJavaScript("document.body.style.background = 'red'");
         QTRY_COMPARE_WITH_TIMEOUT(centre(), red, 10000);
+    }
+
+    // On paint, a page that paints all the time still gets a frame at most every three quarters of the interval.
+    void framesOnPaintPaced()
+    {
+        YConfiger::instance()->setValue("FrameOnPaint", true);
+        YConfiger::instance()->setValue("FrameInterval", 1000);
+        view = tabs->createTab();
+        YConfiger::instance()->setValue("FrameOnPaint", QVariant());
+        YConfiger::instance()->setValue("FrameInterval", QVariant());
+        QVERIFY(load(server.url("/moving")));
+        QSignalSpy frames(tabs, &TabWidget::totalUpdate);
+        QTest::qWait(2000);
+        QVERIFY2(frames.count() >= 2 && frames.count() <= 3, QByteArray::number(frames.count()));
     }
 
     void newWindow_data()
